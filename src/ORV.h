@@ -1,0 +1,404 @@
+// ORV.h - the framework header.
+//
+// Failure reports, vectors and colours, constants, scalar templates, and the
+// declarations of the platform singletons (System, Input), the clock, the 4x4
+// matrix and the image. Everything a game state needs is reached from here.
+#ifndef ORV_H
+#define ORV_H
+
+#include <GL/glew.h>
+
+#include <cassert>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+// ---------------------------------------------------------------------------
+// Failure reports
+//
+// A failed check prints a fixed header (kind, expression, line, function,
+// file), an optional "Mesg: " line, waits for a key when a person is there to
+// press one, and ends the process with status 1. Nothing is returned to the
+// caller: the process ends inside the macro.
+// ---------------------------------------------------------------------------
+namespace ORV {
+namespace Report {
+
+// The qualified function name ("ORV::Image::Load", "main") taken from the
+// compiler's pretty function text, without return type and parameter list.
+// The result points at a static buffer that the next call overwrites.
+const char* FuncName(const char* pPretty);
+
+// The tail every report shares: flush, key wait (only with a terminal on both
+// standard input and standard output), exit(1).
+[[noreturn]] void End();
+
+}  // namespace Report
+}  // namespace ORV
+
+#define ORV_FUNC_ ORV::Report::FuncName(__PRETTY_FUNCTION__)
+
+#define ORV_HALT(...)                                                              \
+    do {                                                                           \
+        printf("ORV_HALT:\nLine: %d\nFunc: %s\nFile: %s\n", __LINE__, ORV_FUNC_, \
+               __FILE__);                                                          \
+        __VA_OPT__(printf("Mesg: " __VA_ARGS__);)                                  \
+        printf("\n");                                                              \
+        ORV::Report::End();                                                        \
+    } while (0)
+
+#define ORV_ASSERT(cond)                                                           \
+    do {                                                                           \
+        if (!(cond)) {                                                             \
+            printf("ORV_ASSERT: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond,        \
+                   __LINE__, ORV_FUNC_, __FILE__);                                 \
+            ORV::Report::End();                                                    \
+        }                                                                          \
+    } while (0)
+
+#define ORV_ASSERT_MESG(cond, ...)                                                 \
+    do {                                                                           \
+        if (!(cond)) {                                                             \
+            printf("ORV_ASSERT_MESG: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond,   \
+                   __LINE__, ORV_FUNC_, __FILE__);                                 \
+            printf("Mesg: " __VA_ARGS__);                                          \
+            printf("\n");                                                          \
+            ORV::Report::End();                                                    \
+        }                                                                          \
+    } while (0)
+
+#define ORV_ASSERT_PARM(cond)                                                      \
+    do {                                                                           \
+        if (!(cond)) {                                                             \
+            printf("ORV_ASSERT_PARM: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond,   \
+                   __LINE__, ORV_FUNC_, __FILE__);                                 \
+            ORV::Report::End();                                                    \
+        }                                                                          \
+    } while (0)
+
+#define ORV_ASSERT_ALLOC(ptr)                                                      \
+    do {                                                                           \
+        if ((ptr) == nullptr) {                                                    \
+            printf("ORV_ASSERT_ALLOC: %s\nLine: %d\nFunc: %s\nFile: %s\n", #ptr,   \
+                   __LINE__, ORV_FUNC_, __FILE__);                                 \
+            ORV::Report::End();                                                    \
+        }                                                                          \
+    } while (0)
+
+// Reads the GL error once; a pending error ends the process with its code.
+#define ORV_GL_ERROR(...)                                                          \
+    do {                                                                           \
+        GLenum orvGLCode_ = glGetError();                                          \
+        if (orvGLCode_ != GL_NO_ERROR) {                                           \
+            printf("ORV_GL_ERROR:\nLine: %d\nFunc: %s\nFile: %s\n", __LINE__,      \
+                   ORV_FUNC_, __FILE__);                                           \
+            printf("Code: 0x%.8x\n", (unsigned)orvGLCode_);                        \
+            printf("Mesg: " __VA_ARGS__);                                          \
+            printf("\n");                                                          \
+            ORV::Report::End();                                                    \
+        }                                                                          \
+    } while (0)
+
+// The five platform checks that use the standard assertion stay active in
+// every build, release included.
+#define ORV_STD_ASSERT(cond)                                                       \
+    ((cond) ? (void)0                                                              \
+            : ORV::Report::StdAssertFail(#cond, __FILE__, __LINE__, ORV_FUNC_))
+
+namespace ORV {
+namespace Report {
+// The standard assertion's failure path (message on standard error, abort),
+// kept out of reach of NDEBUG.
+[[noreturn]] void StdAssertFail(const char* pExpr, const char* pFile, int line,
+                                const char* pFunc);
+}  // namespace Report
+
+// ---------------------------------------------------------------------------
+// Constants. The doubles are the defining values; the floats their twins.
+// ---------------------------------------------------------------------------
+constexpr double PI = 3.141592653589793;
+constexpr double TWO_PI = PI * 2.0;
+constexpr double HALF_PI = PI * 0.5;
+constexpr double EPSILON = 0.001;               // general tolerance
+constexpr double EPSILON_SQ = EPSILON * EPSILON;  // squared distance tolerance
+constexpr float PI_F = static_cast<float>(PI);
+constexpr float TWO_PI_F = static_cast<float>(TWO_PI);
+constexpr float HALF_PI_F = static_cast<float>(HALF_PI);
+constexpr float EPSILON_F = static_cast<float>(EPSILON);
+constexpr float EPSILON_SQ_F = static_cast<float>(EPSILON_SQ);
+
+// ---------------------------------------------------------------------------
+// Scalar templates. Min returns the second argument on a tie and Max the
+// first; with NaN in x, Clamp yields hi whenever lo < hi.
+// ---------------------------------------------------------------------------
+template <typename T>
+inline T Min(T a, T b) { return (a < b) ? a : b; }
+template <typename T>
+inline T Max(T a, T b) { return (a < b) ? b : a; }
+template <typename T>
+inline T Clamp(T x, T lo, T hi) { return Max(lo, Min(x, hi)); }
+
+// ---------------------------------------------------------------------------
+// Vec3: three packed floats (arrays of them go to GL as raw float arrays).
+// ---------------------------------------------------------------------------
+struct Vec3 {
+    float x, y, z;
+
+    Vec3() = default;
+    explicit Vec3(float s) : x(s), y(s), z(s) {}
+    Vec3(float x_, float y_, float z_) : x(x_), y(y_), z(z_) {}
+
+    Vec3 operator+(const Vec3& b) const { return Vec3(x + b.x, y + b.y, z + b.z); }
+    Vec3 operator-(const Vec3& b) const { return Vec3(x - b.x, y - b.y, z - b.z); }
+    Vec3 operator-() const { return Vec3(-x, -y, -z); }
+    Vec3 operator*(float s) const { return Vec3(x * s, y * s, z * s); }
+    // Three divisions, not a multiplication by 1/s: the results differ.
+    Vec3 operator/(float s) const { return Vec3(x / s, y / s, z / s); }
+
+    float Dot(const Vec3& b) const { return x * b.x + y * b.y + z * b.z; }
+    float LengthSq() const { return Dot(*this); }
+    float Length() const { return static_cast<float>(std::sqrt(static_cast<double>(LengthSq()))); }
+    Vec3 Cross(const Vec3& b) const {
+        return Vec3(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x);
+    }
+    // No guard against a zero length: callers test IsZero first.
+    Vec3& NormalizeThis() {
+        float l = Length();
+        x /= l;
+        y /= l;
+        z /= l;
+        return *this;
+    }
+    // Per component, strict, against the double EPSILON; NaN is never zero.
+    bool IsZero() const {
+        return std::fabs(static_cast<double>(x)) < EPSILON &&
+               std::fabs(static_cast<double>(y)) < EPSILON &&
+               std::fabs(static_cast<double>(z)) < EPSILON;
+    }
+    // Two points closer than about EPSILON count as one.
+    bool IsEqual(const Vec3& b) const {
+        Vec3 d = *this - b;
+        float s = d.LengthSq();
+        return static_cast<double>(s) < EPSILON_SQ;
+    }
+};
+
+inline Vec3 operator*(float s, const Vec3& a) { return a * s; }
+
+// ---------------------------------------------------------------------------
+// Vec4 / Color: four packed floats; as a colour x,y,z,w are r,g,b,a.
+// ---------------------------------------------------------------------------
+struct Vec4 {
+    float x, y, z, w;
+
+    Vec4() = default;
+    explicit Vec4(float s) : x(s), y(s), z(s), w(s) {}
+    Vec4(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
+    // The fourth component is 0, also when the result is used as a colour.
+    explicit Vec4(const Vec3& v) : x(v.x), y(v.y), z(v.z), w(0.0f) {}
+};
+
+typedef Vec4 Color;
+
+static_assert(sizeof(Vec3) == 3 * sizeof(float), "Vec3 must be three packed floats");
+static_assert(sizeof(Vec4) == 4 * sizeof(float), "Vec4 must be four packed floats");
+
+// ---------------------------------------------------------------------------
+// Mtx44: row-major 4x4 float matrix; vectors are columns multiplied on the
+// right (M * v). GL takes the transpose of these 16 floats.
+// ---------------------------------------------------------------------------
+class Mtx44 {
+public:
+    float m[16];
+
+    Mtx44() = default;
+    Mtx44(float m00, float m01, float m02, float m03,
+          float m10, float m11, float m12, float m13,
+          float m20, float m21, float m22, float m23,
+          float m30, float m31, float m32, float m33);
+    explicit Mtx44(const float* pData);
+
+    float& operator()(int r, int c) { return m[4 * r + c]; }
+    float operator()(int r, int c) const { return m[4 * r + c]; }
+
+    static Mtx44 Zero();
+    static Mtx44 Identity();
+    static Mtx44 Scale(float x, float y, float z);
+    static Mtx44 Translate(float x, float y, float z);
+    // Rotation by angle (radians, counter-clockwise seen from the axis tip)
+    // about a unit axis; the axis is not normalised here.
+    static Mtx44 Rotate(float x, float y, float z, float angle);
+    // View matrix: eye to the origin, looking along -z. Halts when eye and at
+    // coincide or up is parallel to the view.
+    static Mtx44 LookAt(const Vec3& eye, const Vec3& at, const Vec3& up);
+    static Mtx44 LookAt(float eyeX, float eyeY, float eyeZ,
+                        float atX, float atY, float atZ,
+                        float upX, float upY, float upZ);
+
+    Mtx44 operator+(const Mtx44& b) const;
+    Mtx44 operator-(const Mtx44& b) const;
+    Mtx44 operator*(float s) const;
+    Mtx44 operator*(const Mtx44& b) const;
+    Mtx44 Transpose() const;
+    Mtx44 Inverse() const;  // not implemented: halts
+
+    Mtx44& operator*=(float s);
+    Mtx44& operator*=(const Mtx44& b);  // this = this * b (b applied first)
+    Mtx44& ZeroThis();
+    Mtx44& IdentityThis();
+    Mtx44& TransposeThis();
+    Mtx44& ScaleThis(float x, float y, float z);               // Scale * this
+    Mtx44& RotateThis(float x, float y, float z, float angle);  // Rotate * this
+    Mtx44& TranslateThis(float x, float y, float z);           // Translate * this
+    Mtx44& InverseThis();  // not implemented: halts
+
+    Vec3 TransformPoint(const Vec3& p) const;  // linear part + translation
+    Vec3 TransformDir(const Vec3& d) const;    // linear part only
+    Vec4 Transform(const Vec4& v) const;       // all four rows
+
+    // Four lines of "%8f " values, one per row, on standard output.
+    void Print() const;
+};
+
+Mtx44 operator*(float s, const Mtx44& a);
+
+// ---------------------------------------------------------------------------
+// Clock and frame queries (seconds, double precision).
+// ---------------------------------------------------------------------------
+
+// Writes the current monotonic clock reading in seconds.
+void ReadTimer(double* pTime);
+// Tick count to seconds: whole seconds N / F plus (N mod F) / F, so that
+// large counts keep their sub-tick precision.
+double TicksToSeconds(int64_t ticks, int64_t frequency);
+
+// Frames shown since the rate was last set; halts before the System exists.
+uint32_t FrameCounter();
+// The target frame rate (not measured); halts before the System exists.
+uint32_t FrameRate();
+// Seconds from the start of the last frame to the end of its pacing wait;
+// halts before the System exists.
+double FrameTime();
+
+// ---------------------------------------------------------------------------
+// System: the window, its GL context, the console and the frame pacing.
+// ---------------------------------------------------------------------------
+class System {
+public:
+    static System* Instance();  // created on first use
+    static void Destroy();      // no-op when absent
+
+    // Opens the centred window (client area width x height) with a current GL
+    // context. pTitle may be null ("NONAME"). False when no window or context.
+    bool InitWindow(void* hInstance, const char* pTitle, uint32_t width, uint32_t height);
+    // Binds the console; false on a second call.
+    bool InitConsole(const char* pTitle);
+
+    bool IsRunning() const { return mRunning; }
+    uint32_t Width() const { return mWidth; }
+    uint32_t Height() const { return mHeight; }
+
+    void BeginFrame();
+    void EndFrame();
+    // Target frames per second; 0 counts as 1. Resets the frame counter.
+    void SetFrameRate(uint32_t rate);
+
+    // Platform window (a GLFWwindow*); null before InitWindow.
+    void* Window() const { return mpWindow; }
+
+private:
+    System();
+    ~System();
+    System(const System&) = delete;
+    System& operator=(const System&) = delete;
+
+public:
+    void* mhInstance;
+    char* mpWinTitle;   // owned copy of the title
+    char* mpClassName;  // the same storage as mpWinTitle
+    void* mpWindow;     // GLFWwindow*
+    uint32_t mWidth;
+    uint32_t mHeight;
+    bool mRunning;
+    bool mActive;
+    bool mConsole;
+
+    uint32_t mTargetRate;
+    double mTargetFrameTime;
+    uint32_t mFrameCounter;
+    uint32_t mFrameRate;
+    double mFrameTime;
+    double mFrameStart;
+    double mFrameNow;
+};
+
+// ---------------------------------------------------------------------------
+// Input: keyboard and mouse snapshot, indexed by virtual-key code.
+// ---------------------------------------------------------------------------
+class Input {
+public:
+    static Input* Instance();
+    static void Destroy();
+
+    // Previous <- current, then a fresh keyboard and cursor snapshot.
+    void Update();
+    bool KeyDown(uint8_t key) const { return (mpKeyStateCurr[key] & 0x80) != 0; }
+    bool KeyTriggered(uint8_t key) const {
+        return (mpKeyStateCurr[key] & 0x80) != 0 && (mpKeyStatePrev[key] & 0x80) == 0;
+    }
+    int32_t MouseDX() const { return mMouseDX; }
+    int32_t MouseDY() const { return mMouseDY; }
+
+private:
+    Input();
+    ~Input();
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+public:
+    uint8_t* mpKeyStateCurr;
+    uint8_t* mpKeyStatePrev;
+    int32_t mMouseX;
+    int32_t mMouseY;
+    int32_t mMouseDX;
+    int32_t mMouseDY;
+};
+
+// ---------------------------------------------------------------------------
+// Image: 24- or 32-bit pixels, rows top first, bytes B,G,R(,A).
+// ---------------------------------------------------------------------------
+class Image {
+public:
+    // New zeroed image; halts on bad sizes.
+    static Image* Create(uint32_t sizeX, uint32_t sizeY, uint32_t bpp);
+    // New image read from a .TGA file; halts on any failure.
+    static Image* Load(const char* pName);
+    // Releases an image; accepts null.
+    static void Destroy(Image* pImage);
+
+    bool Save(const char* pName);
+
+    uint32_t SizeX() const { return mSizeX; }
+    uint32_t SizeY() const { return mSizeY; }
+    uint32_t BPP() const { return mBPP; }
+    uint8_t* Data() const { return mpData; }
+
+    bool loadTGA(const uint8_t* pData, uint32_t dataSize);
+    bool saveTGA(const char* pName);
+
+private:
+    Image();
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+
+public:
+    uint8_t* mpData;
+    uint32_t mBPP;
+    uint32_t mSizeX;
+    uint32_t mSizeY;
+};
+
+}  // namespace ORV
+
+#endif  // ORV_H

@@ -1,0 +1,128 @@
+// The failure reports: exact text, field values and exit status, each run in
+// a child process because a report ends the process.
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "ORV.h"
+
+using orvtest::RunInChild;
+
+namespace Probe {
+struct Widget {
+    static void HaltWithMessage(int v);
+    static void HaltBare();
+    static void AssertFails();
+    static void AssertMesgEmpty();
+    static void AssertMesgNewline(const char* pName);
+    static void AssertParm(const char* pName);
+    static void AssertAlloc();
+    static void AssertHolds();
+};
+// Each macro stands on the same line as the constant that records its line.
+void Widget::HaltWithMessage(int v) { ORV_HALT("Invalid front list size: %d", v); } const int kHaltMesgLine = __LINE__;
+void Widget::HaltBare() { ORV_HALT(); } const int kHaltBareLine = __LINE__;
+void Widget::AssertFails() { int a = 1; ORV_ASSERT(a == 2); } const int kAssertLine = __LINE__;
+void Widget::AssertMesgEmpty() { void* pImage = nullptr; ORV_ASSERT_MESG(pImage, ""); } const int kMesgEmptyLine = __LINE__;
+void Widget::AssertMesgNewline(const char* pName) { void* pFile = nullptr; ORV_ASSERT_MESG(pFile, "Cannot open '%s'\n", pName); } const int kMesgNewlineLine = __LINE__;
+void Widget::AssertParm(const char* pName) { ORV_ASSERT_PARM(pName); } const int kParmLine = __LINE__;
+void Widget::AssertAlloc() { int* pData = nullptr; ORV_ASSERT_ALLOC(pData); } const int kAllocLine = __LINE__;
+void Widget::AssertHolds() {
+    int a = 2;
+    ORV_ASSERT(a == 2);
+    ORV_ASSERT_MESG(a > 0, "never %d", a);
+    ORV_ASSERT_PARM(a != 0);
+    ORV_ASSERT_ALLOC(&a);
+}
+}  // namespace Probe
+
+static std::string header(const std::string& kind, int line, const std::string& func) {
+    return kind + "\nLine: " + std::to_string(line) + "\nFunc: " + func +
+           "\nFile: tests/unit/test_report.cpp\n";
+}
+
+TEST(Report, HaltWithMessagePrintsMesgLineAndEmptyLine) {
+    auto r = RunInChild([] { Probe::Widget::HaltWithMessage(-3); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
+                         "Mesg: Invalid front list size: -3\n");
+}
+
+TEST(Report, HaltWithoutMessageLeavesMesgLineOut) {
+    auto r = RunInChild([] { Probe::Widget::HaltBare(); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_HALT:", Probe::kHaltBareLine, "Probe::Widget::HaltBare") + "\n");
+}
+
+TEST(Report, AssertPrintsExactlyFourLines) {
+    auto r = RunInChild([] { Probe::Widget::AssertFails(); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_ASSERT: a == 2", Probe::kAssertLine, "Probe::Widget::AssertFails"));
+}
+
+TEST(Report, AssertMesgWithEmptyMessageStillPrintsMesgLine) {
+    auto r = RunInChild([] { Probe::Widget::AssertMesgEmpty(); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_ASSERT_MESG: pImage", Probe::kMesgEmptyLine,
+                            "Probe::Widget::AssertMesgEmpty") +
+                         "Mesg: \n");
+}
+
+TEST(Report, MessageEndingInNewlineGivesAnEmptyLine) {
+    auto r = RunInChild([] { Probe::Widget::AssertMesgNewline("a b.tga"); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_ASSERT_MESG: pFile", Probe::kMesgNewlineLine,
+                            "Probe::Widget::AssertMesgNewline") +
+                         "Mesg: Cannot open 'a b.tga'\n\n");
+}
+
+TEST(Report, ParmAndAllocPrintTheExpressionAndNoMessage) {
+    auto r = RunInChild([] { Probe::Widget::AssertParm(nullptr); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_ASSERT_PARM: pName", Probe::kParmLine, "Probe::Widget::AssertParm"));
+    r = RunInChild([] { Probe::Widget::AssertAlloc(); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_ASSERT_ALLOC: pData", Probe::kAllocLine, "Probe::Widget::AssertAlloc"));
+}
+
+TEST(Report, ChecksThatHoldPrintNothingAndContinue) {
+    auto r = RunInChild([] {
+        Probe::Widget::AssertHolds();
+        printf("after");
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "after");
+}
+
+TEST(Report, ConditionIsEvaluatedOnce) {
+    auto r = RunInChild([] {
+        int n = 0;
+        ORV_ASSERT(++n == 1);
+        ORV_ASSERT_MESG(++n == 2, "x");
+        printf("%d", n);
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "2");
+}
+
+TEST(Report, FuncNameDropsReturnTypeAndParameters) {
+    using ORV::Report::FuncName;
+    EXPECT_STREQ(FuncName("static ORV::Image* ORV::Image::Load(const char*)"), "ORV::Image::Load");
+    EXPECT_STREQ(FuncName("ORV::Camera::Camera(float, float)"), "ORV::Camera::Camera");
+    EXPECT_STREQ(FuncName("int main()"), "main");
+    EXPECT_STREQ(FuncName("void gameStateLoad()"), "gameStateLoad");
+    EXPECT_STREQ(FuncName("void BSPTree::SplitTriangle(const Plane&, const Triangle&, std::vector<Triangle>&, std::vector<Triangle>&)"),
+                 "BSPTree::SplitTriangle");
+    EXPECT_STREQ(FuncName("std::vector<std::pair<int, int> > Foo::Bar(int)"), "Foo::Bar");
+    EXPECT_STREQ(FuncName("T ORV::Min(T, T) [with T = float]"), "ORV::Min");
+    EXPECT_STREQ(FuncName("unsigned int ORV::FrameCounter()"), "ORV::FrameCounter");
+    EXPECT_STREQ(FuncName("bool X::operator()(int) const"), "X::operator()");
+}
+
+TEST(Report, StandardAssertionStaysActiveInEveryBuild) {
+    auto r = RunInChild([] {
+        void* spSystem = nullptr;
+        ORV_STD_ASSERT(spSystem);
+    });
+    EXPECT_NE(r.signal, 0) << "the standard assertion ends the process abnormally";
+    EXPECT_EQ(r.out, "");
+}
