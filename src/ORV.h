@@ -369,13 +369,17 @@ public:
 // ---------------------------------------------------------------------------
 class Image {
 public:
-    // New zeroed image; halts on bad sizes.
+    // New zeroed image, owned by the caller; halts on bad sizes and on pixel
+    // blocks whose byte count does not fit in 32 bits.
     static Image* Create(uint32_t sizeX, uint32_t sizeY, uint32_t bpp);
-    // New image read from a .TGA file; halts on any failure.
+    // New image read from a .TGA file (any letter case), owned by the caller;
+    // halts on any failure.
     static Image* Load(const char* pName);
     // Releases an image; accepts null.
     static void Destroy(Image* pImage);
 
+    // Writes a .TGA file, top row first; halts on failure and on images wider
+    // or taller than the format's 65535 pixels.
     bool Save(const char* pName);
 
     uint32_t SizeX() const { return mSizeX; }
@@ -383,6 +387,7 @@ public:
     uint32_t BPP() const { return mBPP; }
     uint8_t* Data() const { return mpData; }
 
+    // Decodes a whole TGA file held in memory; never reads past dataSize.
     bool loadTGA(const uint8_t* pData, uint32_t dataSize);
     bool saveTGA(const char* pName);
 
