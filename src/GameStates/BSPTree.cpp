@@ -1,0 +1,334 @@
+// BSPTree.cpp - construction with cutting, freeing, drawing and comparison
+// of the demo's BSP tree.
+#include "BSPTree.h"
+
+#include <cstring>
+#include <utility>
+
+float BSPTree::sSplitWeight = 1.1f;
+float BSPTree::sBalanceWeight = 1.0f;
+
+// Corner side tolerance of SplitTriangle, tighter than the classification
+// band: a corner this close to the plane is shared by both sides, and a cut
+// this close (in edge parameter) to an end point is not added twice.
+static constexpr double SPLIT_EPSILON = 0.001;
+
+BSPNode::~BSPNode() {
+    std::vector<BSPNode*> stack;
+    if (mpFront != nullptr) stack.push_back(mpFront);
+    if (mpBack != nullptr) stack.push_back(mpBack);
+    mpFront = nullptr;
+    mpBack = nullptr;
+    // Children are detached before each delete, so no destructor nests.
+    while (!stack.empty()) {
+        BSPNode* pNode = stack.back();
+        stack.pop_back();
+        if (pNode->mpFront != nullptr) stack.push_back(pNode->mpFront);
+        if (pNode->mpBack != nullptr) stack.push_back(pNode->mpBack);
+        pNode->mpFront = nullptr;
+        pNode->mpBack = nullptr;
+        delete pNode;
+    }
+}
+
+bool BSPTree::Build(const std::vector<Triangle>& list) {
+    // Building over an existing tree would lose it: free it first.
+    Clear();
+    mDepth = 0;
+    mDegenerateNum = 0;
+    mTriNum = static_cast<int32_t>(list.size());
+
+    std::vector<Triangle> work;
+    work.reserve(list.size());
+    for (const Triangle& tri : list) {
+        if (IsDegenerate(tri)) ++mDegenerateNum;
+        else work.push_back(tri);
+    }
+    mpRoot = BuildNode(0, std::move(work));
+    return true;
+}
+
+void BSPTree::Clear() {
+    FreeNode(mpRoot);
+    mpRoot = nullptr;
+}
+
+void BSPTree::FreeNode(BSPNode* pNode) {
+    delete pNode;
+}
+
+BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
+    // Subtrees still to build, each with the parent's slot that receives it.
+    // The back list is pushed first, so every front subtree is built
+    // completely before its back sibling.
+    struct Pending {
+        uint32_t depth;
+        std::vector<Triangle> list;
+        BSPNode** ppSlot;
+    };
+    BSPNode* pResult = nullptr;
+    std::vector<Pending> stack;
+    stack.push_back(Pending{depth, std::move(list), &pResult});
+
+    while (!stack.empty()) {
+        Pending job = std::move(stack.back());
+        stack.pop_back();
+        if (job.list.empty()) continue;
+        if (job.depth > mDepth) mDepth = job.depth;
+
+        BSPNode* pNode = new BSPNode;
+        ORV_ASSERT_ALLOC(pNode);
+        *job.ppSlot = pNode;
+
+        if (job.list.size() == 1) {
+            const Triangle& tri = job.list[0];
+            pNode->mPlane = Plane(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
+            pNode->mTriList.push_back(tri);
+            pNode->mType = BSPNode::TYPE_LEAF;
+            continue;
+        }
+
+        std::vector<Triangle> frontList;
+        std::vector<Triangle> backList;
+        Plane plane;
+        Triangle splitter = ChooseSplitter(job.list, plane);
+
+        for (const Triangle& tri : job.list) {
+            switch (ClassifyTriangle(plane, tri)) {
+            case TRI_COPLANAR:
+                pNode->mTriList.push_back(tri);
+                break;
+            case TRI_FRONT:
+                frontList.push_back(tri);
+                break;
+            case TRI_BACK:
+                backList.push_back(tri);
+                break;
+            default: {
+                Triangle back[2];
+                Triangle front[2];
+                SplitTriangle(tri, plane, back, front);
+                const Triangle* pSide[2] = {front, back};
+                std::vector<Triangle>* pList[2] = {&frontList, &backList};
+                for (int side = 0; side < 2; ++side) {
+                    for (int piece = 0; piece < 2; ++piece) {
+                        const Triangle& p = pSide[side][piece];
+                        // The second piece of a three-point side is all zeros.
+                        if (piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) &&
+                            p.mPos[1].IsEqual(p.mPos[2]))
+                            continue;
+                        if (IsDegenerate(p)) {
+                            ++mDegenerateNum;
+                            continue;
+                        }
+                        pList[side]->push_back(p);
+                    }
+                }
+                break;
+            }
+            }
+        }
+
+        pNode->mPlane = plane;
+        pNode->mTriList.push_back(splitter);
+        bool children = !frontList.empty() || !backList.empty();
+        pNode->mType = children ? BSPNode::TYPE_INTERIOR : BSPNode::TYPE_LEAF;
+        stack.push_back(Pending{job.depth + 1, std::move(backList), &pNode->mpBack});
+        stack.push_back(Pending{job.depth + 1, std::move(frontList), &pNode->mpFront});
+    }
+    return pResult;
+}
+
+size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list) {
+    const size_t n = list.size();
+    const float balanceWeight = sBalanceWeight;
+    const float splitWeight = sSplitWeight;
+    // Splitter heuristic: fewest cuts against the larger side, weighted; the
+    // start value is a score no candidate can reach without beating it.
+    float best = static_cast<float>(n) * balanceWeight + static_cast<float>(n) * splitWeight;
+    size_t bestIndex = 0;
+    // With both weights non-negative a partial score only grows as its counts
+    // grow, so a candidate may be given up once it cannot beat the best.
+    const bool earlyStop = balanceWeight >= 0.0f && splitWeight >= 0.0f;
+
+    for (size_t i = 0; i < n; ++i) {
+        const Triangle& cand = list[i];
+        Plane plane(cand.mPos[0], cand.mPos[1], cand.mPos[2]);
+        plane.Normalize();
+        uint32_t front = 0, back = 0, cut = 0;
+        auto score = [&]() {
+            return static_cast<float>(ORV::Max(front, back)) * balanceWeight +
+                   static_cast<float>(cut) * splitWeight;
+        };
+        bool beaten = earlyStop && !(score() < best);
+        for (size_t j = 0; j < n && !beaten; ++j) {
+            if (j == i) continue;
+            switch (ClassifyTriangle(plane, list[j])) {
+            case TRI_FRONT: ++front; break;
+            case TRI_BACK: ++back; break;
+            case TRI_SPANNING: ++cut; break;
+            default: continue;  // coplanar counts nowhere and cannot raise the score
+            }
+            beaten = earlyStop && !(score() < best);
+        }
+        if (beaten) continue;
+        float s = score();
+        if (s < best) {
+            best = s;
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
+Triangle BSPTree::ChooseSplitter(std::vector<Triangle>& list, Plane& plane) {
+    size_t index = ChooseSplitterIndex(list);
+    Triangle splitter = list[index];
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+    plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
+    return splitter;
+}
+
+namespace {
+
+enum CornerSide { SIDE_ON, SIDE_FRONT, SIDE_BEHIND };
+
+// Points gathered for one side of a cut: at most two per edge, so six.
+struct PointList {
+    ORV::Vec3 mPoint[6];
+    int mNum = 0;
+    void Append(const ORV::Vec3& p) { mPoint[mNum++] = p; }
+};
+
+// Pieces from three or four points in list order, fanned from the first; the
+// missing second piece keeps all corners at the origin. Colours go by corner
+// index, uncut and not interpolated.
+void fillPieces(const PointList& points, const Triangle& tri, Triangle* pPieces) {
+    for (int piece = 0; piece < 2; ++piece) {
+        pPieces[piece] = Triangle();
+        for (int k = 0; k < 3; ++k) pPieces[piece].mClr[k] = tri.mClr[k];
+    }
+    pPieces[0].mPos[0] = points.mPoint[0];
+    pPieces[0].mPos[1] = points.mPoint[1];
+    pPieces[0].mPos[2] = points.mPoint[2];
+    if (points.mNum == 4) {
+        pPieces[1].mPos[0] = points.mPoint[0];
+        pPieces[1].mPos[1] = points.mPoint[2];
+        pPieces[1].mPos[2] = points.mPoint[3];
+    }
+}
+
+bool nearZero(double t) { return -SPLIT_EPSILON < t && t < SPLIT_EPSILON; }
+
+}  // namespace
+
+void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
+                            Triangle* pFront) {
+    // Classify all corners before cutting anything.
+    CornerSide side[3];
+    for (int k = 0; k < 3; ++k) {
+        double s = plane.Distance(tri.mPos[k]);
+        side[k] = (s > SPLIT_EPSILON) ? SIDE_FRONT : (s < -SPLIT_EPSILON) ? SIDE_BEHIND : SIDE_ON;
+    }
+    int r = 0;
+    while (r < 2 && side[r] == SIDE_ON) ++r;
+
+    PointList frontList;
+    PointList backList;
+    PointList* pCurrent = (side[r] == SIDE_FRONT) ? &frontList : &backList;
+    PointList* pOther = (pCurrent == &frontList) ? &backList : &frontList;
+
+    // The walk keeps the corners' cyclic order, so every piece keeps the winding.
+    for (int j = 0; j < 3; ++j) {
+        const int a = (r + j) % 3;
+        const int b = (r + j + 1) % 3;
+        const CornerSide sa = side[a];
+        const CornerSide sb = side[b];
+        const bool inCurrent = (sa != SIDE_ON && sa == sb) || (sa != SIDE_ON && sb == SIDE_ON) ||
+                               (sa == SIDE_ON && sb == SIDE_ON) ||
+                               (sa == SIDE_ON && sb == SIDE_BEHIND && pCurrent == &backList) ||
+                               (sa == SIDE_ON && sb == SIDE_FRONT && pCurrent == &frontList);
+        if (inCurrent) {
+            pCurrent->Append(tri.mPos[b]);
+            continue;
+        }
+        // The edge crosses to the other side, or leaves the plane towards it.
+        ORV::Vec3 x;
+        float t;
+        IntersectSegment(tri.mPos[a], tri.mPos[b], plane, &x, &t);
+        if (!nearZero(t)) pCurrent->Append(x);
+        std::swap(pCurrent, pOther);
+        if (!nearZero(static_cast<double>(t) - 1.0)) pCurrent->Append(x);
+        pCurrent->Append(tri.mPos[b]);
+    }
+
+    if (frontList.mNum < 3 || frontList.mNum > 4) {
+        ORV_HALT("Invalid front list size: %d", frontList.mNum);
+    }
+    fillPieces(frontList, tri, pFront);
+    if (backList.mNum < 3 || backList.mNum > 4) {
+        ORV_HALT("Invalid back list size: %d", backList.mNum);
+    }
+    fillPieces(backList, tri, pBack);
+}
+
+void BSPTree::Draw(const ORV::Vec3& eye) {
+    mDrawNum = 0;
+    DrawNode(mpRoot, eye);
+}
+
+void BSPTree::DrawNode(const BSPNode* pNode, const ORV::Vec3& eye) {
+    const bool outline = (mFlags & FLAG_OUTLINE) != 0;
+    WalkNode(pNode, eye, [&](const Triangle& tri) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glBegin(GL_TRIANGLES);
+        glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
+        for (int k = 0; k < 3; ++k) glVertex3f(tri.mPos[k].x, tri.mPos[k].y, tri.mPos[k].z);
+        glEnd();
+        // The mode switch stays even without the outline, so the GL state
+        // after a draw does not depend on the flag.
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        if (outline) {
+            glBegin(GL_TRIANGLES);
+            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+            for (int k = 0; k < 3; ++k) glVertex3f(tri.mPos[k].x, tri.mPos[k].y, tri.mPos[k].z);
+            glEnd();
+        }
+        ++mDrawNum;
+    });
+}
+
+namespace {
+
+bool sameBits(const void* pA, const void* pB, size_t size) {
+    return std::memcmp(pA, pB, size) == 0;
+}
+
+bool sameNode(const BSPNode& a, const BSPNode& b) {
+    if (a.mType != b.mType || !sameBits(&a.mPlane, &b.mPlane, sizeof(Plane))) return false;
+    if (a.mTriList.size() != b.mTriList.size()) return false;
+    if ((a.mpFront == nullptr) != (b.mpFront == nullptr)) return false;
+    if ((a.mpBack == nullptr) != (b.mpBack == nullptr)) return false;
+    return a.mTriList.empty() ||
+           sameBits(a.mTriList.data(), b.mTriList.data(), a.mTriList.size() * sizeof(Triangle));
+}
+
+}  // namespace
+
+bool BSPTree::IsIdentical(const BSPTree& other) const {
+    if (mDepth != other.mDepth) return false;
+    std::vector<std::pair<const BSPNode*, const BSPNode*>> stack;
+    stack.emplace_back(mpRoot, other.mpRoot);
+    while (!stack.empty()) {
+        auto [pA, pB] = stack.back();
+        stack.pop_back();
+        if (pA == nullptr || pB == nullptr) {
+            if (pA != pB) return false;
+            continue;
+        }
+        if (!sameNode(*pA, *pB)) return false;
+        stack.emplace_back(pA->mpBack, pB->mpBack);
+        stack.emplace_back(pA->mpFront, pB->mpFront);
+    }
+    return true;
+}
