@@ -39,11 +39,11 @@ Frame frameAlong(const Vec3& o, const Vec3& axis, const Vec3& xHint) {
     return Frame{o, x, z.Cross(x), z};
 }
 
-const Vec3 kLight = unit(Vec3(0.35f, 0.8f, 0.5f));
+const Vec3 kLight = unit(Vec3(0.3f, 0.6f, 0.75f));
 
-// The baked light: a quarter ambient, the rest by the cosine to the light.
+// The baked light: a third ambient, the rest by the cosine to the light.
 Color lit(const Color& base, const Vec3& n) {
-    float k = 0.25f + 0.75f * ORV::Max(0.0f, n.Dot(kLight));
+    float k = 0.35f + 0.65f * ORV::Max(0.0f, n.Dot(kLight));
     return Color(base.x * k, base.y * k, base.z * k, 1.0f);
 }
 
@@ -259,7 +259,7 @@ Solid ring(const char* pName, const Frame& f, float bigR, float r, int nAround, 
 // Three tilted slabs on the sides of a triangle around the centre: each one
 // passes over the next at one corner and under the previous at the other.
 std::vector<Solid> cyclicSlabs(const Vec3& centre) {
-    const float inradius = 0.9f, length = 4.0f, rise = 0.6f;
+    const float inradius = 0.85f, length = 4.8f, rise = 0.55f;
     const Color colours[3] = {Color(0.95f, 0.35f, 0.3f, 1), Color(0.35f, 0.85f, 0.4f, 1),
                               Color(0.35f, 0.5f, 0.95f, 1)};
     const char* names[3] = {"red slab", "green slab", "blue slab"};
@@ -269,7 +269,7 @@ std::vector<Solid> cyclicSlabs(const Vec3& centre) {
         Vec3 out(std::cos(beta), std::sin(beta), 0.0f);
         Vec3 along(-out.y, out.x, 0.0f);  // counter-clockwise round the centre
         Frame f = frameAlong(centre + out * inradius, along * (length * 0.5f) + Vec3(0, 0, rise), out);
-        slabs.push_back(extrusion(names[i], f, rectangle(0.7f, 0.2f), length, 6, colours[i]));
+        slabs.push_back(extrusion(names[i], f, rectangle(0.65f, 0.2f), length, 6, colours[i]));
     }
     return slabs;
 }
