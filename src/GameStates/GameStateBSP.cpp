@@ -1,0 +1,211 @@
+// GameStateBSP.cpp - the BSP demo: loads the texture, the mesh and the tree,
+// reads the demo's keys, rewrites the status line every frame, and draws the
+// scene back to front through the tree or as the plain mesh.
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "BSPTree.h"
+#include "GameState.h"
+#include "ORV.h"
+#include "ORV_Camera.h"
+#include "ORV_Mesh.h"
+
+// Relative to the working directory; the build copies data/ beside the program.
+static const char* const kTexturePath = "data/textures/Test1.tga";
+static const char* const kMeshPath = "data/mesh/test_1.txt";
+
+static const uint8_t kKeyCamera = 67;     // C
+static const uint8_t kKeyUseBSP = 49;     // 1
+static const uint8_t kKeyWireframe = 50;  // 2
+static const uint8_t kKeySplit = 51;      // 3
+static const uint8_t kKeyBalance = 52;    // 4
+
+static GLuint sTexture = 0;
+static ORV::Mesh* spMesh = nullptr;
+static std::vector<Triangle> sTriList;  // one record per mesh triangle, never changed after load
+static int32_t sTriNum = 0;
+static BSPTree* spBSPTree = nullptr;
+static bool sUseBSP = true;
+static bool sWireframe = true;
+// The score weights live with the tree, which reads them on every build; the
+// keys raise them through these names.
+static float& sSplitWeight = BSPTree::sSplitWeight;
+static float& sBalanceWeight = BSPTree::sBalanceWeight;
+static ORV::Camera sCamera(0.01f, 10000.0f);
+
+// The texture is made and filled but no drawing of the demo enables it.
+static void uploadTexture(const ORV::Image& image) {
+    glBindTexture(GL_TEXTURE_2D, sTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    bool alpha = image.BPP() == 32;
+    // Image rows follow each other without padding; GL's default alignment of
+    // 4 would read past the pixels of a 24-bit image whose row is not a
+    // multiple of 4 bytes long.
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, alpha ? GL_RGBA : GL_RGB, static_cast<GLsizei>(image.SizeX()),
+                 static_cast<GLsizei>(image.SizeY()), 0, alpha ? GL_BGRA : GL_BGR,
+                 GL_UNSIGNED_BYTE, image.Data());
+    glPopClientAttrib();
+}
+
+// One record per mesh triangle; a mesh without colours colours each corner
+// by its position.
+static void makeTriangles(const ORV::Mesh& mesh) {
+    const ORV::Vec3* pPos = mesh.VtxPos();
+    const uint32_t* pTriPos = mesh.TriPos();
+    const ORV::Color* pClr = mesh.VtxClr();
+    const uint32_t* pTriClr = mesh.TriClr();
+    for (uint32_t i = 0; i < mesh.TriPosNum(); ++i) {
+        Triangle tri;
+        for (uint32_t k = 0; k < 3; ++k) {
+            tri.mPos[k] = pPos[pTriPos[3 * i + k]];
+            if (mesh.TriClrNum() != 0)
+                tri.mClr[k] = pClr[pTriClr[3 * i + k]];
+            else
+                tri.mClr[k] = ORV::Color(tri.mPos[k]);
+        }
+        sTriList.push_back(tri);
+    }
+    sTriNum = static_cast<int32_t>(sTriList.size());
+}
+
+static void gameStateLoad() {
+    glGenTextures(1, &sTexture);
+    ORV::Image* pImage = ORV::Image::Load(kTexturePath);
+    ORV_ASSERT_MESG(pImage, "");
+    uploadTexture(*pImage);
+    ORV::Image::Destroy(pImage);
+
+    // Culling back faces (counter-clockwise fronts, GL's defaults) and no
+    // depth test: the tree's order alone decides what covers what.
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
+    glClearDepth(1.0);
+
+    spMesh = ORV::Mesh::Load(kMeshPath, true);
+    ORV_ASSERT_MESG(spMesh, "Fail to load mesh!!");
+    makeTriangles(*spMesh);
+
+    spBSPTree = new BSPTree();
+    ORV_ASSERT_ALLOC(spBSPTree);
+    sUseBSP = spBSPTree->Build(sTriList);
+}
+
+static void gameStateInit() {
+    sCamera.Reset();
+    sCamera.SetDistance(10.0f);
+    sCamera.Update(false);
+}
+
+static void rebuildTree() {
+    if (spBSPTree == nullptr) return;
+    spBSPTree->Clear();
+    spBSPTree->Build(sTriList);
+}
+
+// Erases the previous status (the line may have been longer) and writes the
+// new one in its place, without a line feed.
+static void printStatus() {
+    static const std::string sBack(156, '\b');
+    static const std::string sBlank(78, ' ');
+    printf("%s", sBack.c_str());
+    printf("%s", sBlank.c_str());
+    printf("%s", sBack.c_str());
+    if (spBSPTree && sUseBSP)
+        printf("Using BSP tree, %d triangles total, %d triangles drawn, tree depth: %d",
+               spBSPTree->TriNum(), spBSPTree->DrawNum(), static_cast<int>(spBSPTree->Depth()));
+    else
+        printf("Not using BSP tree, %d triangles", sTriNum);
+    fflush(stdout);
+}
+
+static void gameStateUpdate() {
+    ORV::Input* pInput = ORV::Input::Instance();
+    if (pInput->KeyTriggered(kKeyCamera))
+        sCamera.SetMode(static_cast<uint8_t>((sCamera.GetMode() + 1) % 2));
+    if (pInput->KeyTriggered(kKeyUseBSP)) sUseBSP = !sUseBSP;
+    if (pInput->KeyTriggered(kKeyWireframe)) sWireframe = !sWireframe;
+    if (pInput->KeyTriggered(kKeySplit)) {
+        sSplitWeight += 0.1f;
+        rebuildTree();
+    }
+    if (pInput->KeyTriggered(kKeyBalance)) {
+        sBalanceWeight += 1.0f;
+        rebuildTree();
+    }
+    // Before this frame's draw: the drawn count is the previous frame's.
+    printStatus();
+    sCamera.Update(true);
+}
+
+static void drawScene() {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    if (spBSPTree && sUseBSP) {
+        if (sWireframe)
+            spBSPTree->SetFlags(BSPTree::FLAG_OUTLINE);
+        else
+            spBSPTree->ClearFlags(BSPTree::FLAG_OUTLINE);
+        spBSPTree->Draw(sCamera.Eye());
+    } else {
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        spMesh->Draw();
+        if (sWireframe) {
+            // |sin| over the counter's low seven bits: dark at 0, 63, 64 and
+            // 127, bright at 32 and 95, repeating every 128 frames.
+            float angle = static_cast<float>((ORV::FrameCounter() & 127) / 127.0 * ORV::TWO_PI);
+            float g = std::fabs(std::sin(angle));
+            glColor4f(g, g, g, 1.0f);
+            spMesh->DrawWire();
+        }
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+static void gameStateDraw() {
+    ORV_GL_ERROR("");
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    // The size asked for at start, not the window's current one.
+    ORV::System* pSystem = ORV::System::Instance();
+    float w = static_cast<float>(pSystem->Width());
+    float h = static_cast<float>(pSystem->Height());
+    glViewport(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(60.0, static_cast<double>(w / h), static_cast<double>(0.01f), 10000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    sCamera.Apply();
+    ORV_GL_ERROR("");
+
+    drawScene();
+    ORV_GL_ERROR("");
+    glPopAttrib();
+    glPopClientAttrib();
+}
+
+static void gameStateFree() {}
+static void gameStateUnload() {}
+
+void gameStateRegister() {
+    gpGameStateLoad = gameStateLoad;
+    gpGameStateInit = gameStateInit;
+    gpGameStateUpdate = gameStateUpdate;
+    gpGameStateDraw = gameStateDraw;
+    gpGameStateFree = gameStateFree;
+    gpGameStateUnload = gameStateUnload;
+}
