@@ -266,45 +266,62 @@ Mtx44 operator*(float s, const Mtx44& a);
 // Clock and frame queries (seconds, double precision).
 // ---------------------------------------------------------------------------
 
-// Writes the current monotonic clock reading in seconds.
+// Writes the current monotonic clock reading in seconds; only differences
+// between readings mean anything.
 void ReadTimer(double* pTime);
 // Tick count to seconds: whole seconds N / F plus (N mod F) / F, so that
-// large counts keep their sub-tick precision.
+// large counts keep their sub-tick precision. A frequency below 1 gives 0.
 double TicksToSeconds(int64_t ticks, int64_t frequency);
 
-// Frames shown since the rate was last set; halts before the System exists.
+// Frames shown since the rate was last set (wraps at 2^32); halts before the
+// System exists.
 uint32_t FrameCounter();
 // The target frame rate (not measured); halts before the System exists.
 uint32_t FrameRate();
-// Seconds from the start of the last frame to the end of its pacing wait;
-// halts before the System exists.
+// Seconds from the start of the last frame to the end of its pacing wait,
+// never below 1 / FrameRate(); halts before the System exists.
 double FrameTime();
+
+}  // namespace ORV
+
+struct GLFWwindow;  // only the platform files see inside it
+
+namespace ORV {
 
 // ---------------------------------------------------------------------------
 // System: the window, its GL context, the console and the frame pacing.
+// One per process, created by Instance and destroyed by Destroy.
 // ---------------------------------------------------------------------------
 class System {
 public:
     static System* Instance();  // created on first use
-    static void Destroy();      // no-op when absent
+    static void Destroy();      // closes the window; no-op when absent
 
-    // Opens the centred window (client area width x height) with a current GL
-    // context. pTitle may be null ("NONAME"). False when no window or context.
+    // Opens the window with a client area of width x height pixels, centred
+    // on the primary screen, with a current GL context. hInstance is kept but
+    // unused on this platform; pTitle may be null ("NONAME"). False when no
+    // window or context could be made (no display, no GL).
     bool InitWindow(void* hInstance, const char* pTitle, uint32_t width, uint32_t height);
-    // Binds the console; false on a second call.
+    // Binds the process's console (the terminal's title when standard output
+    // is one); false when it is already bound.
     bool InitConsole(const char* pTitle);
 
+    // False once the window has been asked to close.
     bool IsRunning() const { return mRunning; }
+    // The size requested in InitWindow; resizing the window does not change it.
     uint32_t Width() const { return mWidth; }
     uint32_t Height() const { return mHeight; }
 
+    // Makes the context current and records the frame's start time.
     void BeginFrame();
+    // glFinish, the pacing wait, buffer swap, frame count, event poll (never
+    // waits for events).
     void EndFrame();
     // Target frames per second; 0 counts as 1. Resets the frame counter.
     void SetFrameRate(uint32_t rate);
 
-    // Platform window (a GLFWwindow*); null before InitWindow.
-    void* Window() const { return mpWindow; }
+    // The platform window; null before InitWindow.
+    GLFWwindow* Window() const { return mpWindow; }
 
 private:
     System();
@@ -314,38 +331,45 @@ private:
 
 public:
     void* mhInstance;
-    char* mpWinTitle;   // owned copy of the title
-    char* mpClassName;  // the same storage as mpWinTitle
-    void* mpWindow;     // GLFWwindow*
+    char* mpWinTitle;       // owned copy of the title
+    char* mpClassName;      // the same storage as mpWinTitle, freed through this
+    GLFWwindow* mpWindow;   // the window and its GL context
     uint32_t mWidth;
     uint32_t mHeight;
-    bool mRunning;
-    bool mActive;
-    bool mConsole;
+    bool mRunning;          // true from window creation until a close request
+    bool mActive;           // the window has the input focus
 
-    uint32_t mTargetRate;
-    double mTargetFrameTime;
+    uint32_t mTargetRate;       // at least 1
+    double mTargetFrameTime;    // 1 / mTargetRate
     uint32_t mFrameCounter;
-    uint32_t mFrameRate;
+    uint32_t mFrameRate;        // always mTargetRate
     double mFrameTime;
     double mFrameStart;
     double mFrameNow;
 };
 
 // ---------------------------------------------------------------------------
-// Input: keyboard and mouse snapshot, indexed by virtual-key code.
+// Input: keyboard and mouse snapshot, indexed by Windows virtual-key code
+// (1 and 2 are the left and right mouse buttons, 27 Escape, 37 to 40 the
+// arrows, '0'-'9' and 'A'-'Z' the digits and letters). A byte with bit 7 set
+// means down. One per process, created by Instance and destroyed by Destroy.
 // ---------------------------------------------------------------------------
 class Input {
 public:
-    static Input* Instance();
-    static void Destroy();
+    static Input* Instance();  // created on first use
+    static void Destroy();     // no-op when absent
 
-    // Previous <- current, then a fresh keyboard and cursor snapshot.
+    // Previous <- current, then a fresh keyboard and cursor snapshot. The
+    // keys are as of the last event poll (the end of the previous frame).
     void Update();
+    // The key is down in this frame's snapshot.
     bool KeyDown(uint8_t key) const { return (mpKeyStateCurr[key] & 0x80) != 0; }
+    // The key went down since the previous snapshot.
     bool KeyTriggered(uint8_t key) const {
         return (mpKeyStateCurr[key] & 0x80) != 0 && (mpKeyStatePrev[key] & 0x80) == 0;
     }
+    // Cursor movement in window pixels since the previous snapshot (y grows
+    // downward); 0 without a window.
     int32_t MouseDX() const { return mMouseDX; }
     int32_t MouseDY() const { return mMouseDY; }
 
@@ -356,9 +380,9 @@ private:
     Input& operator=(const Input&) = delete;
 
 public:
-    uint8_t* mpKeyStateCurr;
-    uint8_t* mpKeyStatePrev;
-    int32_t mMouseX;
+    uint8_t* mpKeyStateCurr;  // 256 bytes, owned
+    uint8_t* mpKeyStatePrev;  // 256 bytes, owned
+    int32_t mMouseX;          // client coordinates at the last update
     int32_t mMouseY;
     int32_t mMouseDX;
     int32_t mMouseDY;

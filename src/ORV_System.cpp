@@ -1,0 +1,182 @@
+// ORV_System.cpp - the window, its GL context, the console, the event pump
+// and the frame pacing, on GLFW.
+#include "ORV_Platform.h"
+
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace ORV {
+
+System* spSystem = nullptr;
+
+// Like a process's console: bound once, never released.
+static bool sConsoleBound = false;
+
+// GLFW reports through this callback only. It stays quiet during a run; the
+// last message explains a failed InitWindow on standard error.
+static char sGlfwError[256];
+
+static void onGlfwError(int code, const char* pDescription) {
+    snprintf(sGlfwError, sizeof(sGlfwError), "GLFW error 0x%x: %s", code,
+             pDescription ? pDescription : "");
+}
+
+// A close request (close button, window manager) ends the run like the
+// window's destruction would; the window itself stays until Destroy.
+static void onClose(GLFWwindow*) {
+    if (spSystem) spSystem->mRunning = false;
+}
+
+static void onFocus(GLFWwindow*, int focused) {
+    if (spSystem) spSystem->mActive = (focused == GLFW_TRUE);
+}
+
+namespace Platform {
+int CentredOrigin(int screen, uint32_t size) {
+    return static_cast<int>((static_cast<int64_t>(screen) - static_cast<int64_t>(size)) / 2);
+}
+}  // namespace Platform
+
+System* System::Instance() {
+    if (spSystem == nullptr) spSystem = new System();
+    ORV_STD_ASSERT(spSystem);
+    return spSystem;
+}
+
+void System::Destroy() {
+    if (spSystem == nullptr) return;
+    delete spSystem;
+    spSystem = nullptr;
+}
+
+System::System()
+    : mhInstance(nullptr),
+      mpWinTitle(nullptr),
+      mpClassName(nullptr),
+      mpWindow(nullptr),
+      mWidth(0),
+      mHeight(0),
+      mRunning(false),
+      mActive(false),
+      mTargetRate(60),
+      mTargetFrameTime(0.0),
+      mFrameCounter(0),
+      mFrameRate(0),
+      mFrameTime(0.0),
+      mFrameStart(0.0),
+      mFrameNow(0.0) {
+    SetFrameRate(60);
+}
+
+System::~System() {
+    if (mpWindow) glfwDestroyWindow(mpWindow);
+    mpWindow = nullptr;
+    glfwTerminate();  // harmless when GLFW was never initialised
+    delete[] mpClassName;
+    mpClassName = mpWinTitle = nullptr;
+}
+
+bool System::InitWindow(void* hInstance, const char* pTitle, uint32_t width, uint32_t height) {
+    mWidth = width;
+    mHeight = height;
+    mhInstance = hInstance;
+    if (pTitle == nullptr) pTitle = "NONAME";
+
+    delete[] mpClassName;  // a repeated call replaces the title
+    size_t len = std::strlen(pTitle);
+    mpClassName = mpWinTitle = new char[len + 1];
+    ORV_STD_ASSERT(mpWinTitle);
+    std::memcpy(mpWinTitle, pTitle, len + 1);
+
+    if (mpWindow) {
+        glfwDestroyWindow(mpWindow);
+        mpWindow = nullptr;
+    }
+    mRunning = false;
+
+    sGlfwError[0] = '\0';
+    glfwSetErrorCallback(onGlfwError);
+    if (glfwInit() != GLFW_TRUE) {
+        if (sGlfwError[0]) fprintf(stderr, "%s\n", sGlfwError);
+        return false;
+    }
+
+    // No context version is requested: the driver's compatibility context
+    // keeps the fixed-function calls, and the 2.0 check comes after GLEW.
+    glfwDefaultWindowHints();
+    glfwWindowHint(GLFW_CLIENT_API, GLFW_OPENGL_API);
+    glfwWindowHint(GLFW_RED_BITS, 8);
+    glfwWindowHint(GLFW_GREEN_BITS, 8);
+    glfwWindowHint(GLFW_BLUE_BITS, 8);
+    glfwWindowHint(GLFW_ALPHA_BITS, 8);
+    glfwWindowHint(GLFW_DEPTH_BITS, 24);
+    glfwWindowHint(GLFW_STENCIL_BITS, 8);
+    glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHintString(GLFW_X11_CLASS_NAME, mpClassName);
+    glfwWindowHintString(GLFW_X11_INSTANCE_NAME, mpClassName);
+
+    // GLFW takes int sizes; anything larger cannot be a window.
+    const uint32_t kMaxSide = 0x7fffffff;
+    if (width > kMaxSide || height > kMaxSide) return false;
+    mpWindow = glfwCreateWindow(static_cast<int>(width), static_cast<int>(height), mpWinTitle,
+                                nullptr, nullptr);
+    if (mpWindow == nullptr) {
+        if (sGlfwError[0]) fprintf(stderr, "%s\n", sGlfwError);
+        return false;
+    }
+
+    // The client area, not the frame, is centred (GLFW positions the client
+    // area); a window larger than the screen gets a negative origin.
+    GLFWmonitor* pMonitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* pMode = pMonitor ? glfwGetVideoMode(pMonitor) : nullptr;
+    if (pMode) {
+        glfwSetWindowPos(mpWindow, Platform::CentredOrigin(pMode->width, width),
+                         Platform::CentredOrigin(pMode->height, height));
+    }
+    glfwSetWindowCloseCallback(mpWindow, onClose);
+    glfwSetWindowFocusCallback(mpWindow, onFocus);
+    mRunning = true;
+    glfwShowWindow(mpWindow);
+
+    glfwMakeContextCurrent(mpWindow);
+    // The pacing holds the frame rate, not the display's vertical sync.
+    glfwSwapInterval(0);
+    return true;
+}
+
+bool System::InitConsole(const char* pTitle) {
+    if (sConsoleBound) return false;
+    sConsoleBound = true;
+    if (pTitle && isatty(STDOUT_FILENO)) {
+        printf("\033]0;%s\007", pTitle);  // xterm: set the window title
+        fflush(stdout);
+    }
+    return true;
+}
+
+void System::BeginFrame() {
+    if (mpWindow) glfwMakeContextCurrent(mpWindow);
+    ReadTimer(&mFrameStart);
+}
+
+void System::EndFrame() {
+    if (mpWindow) glFinish();
+    // Spin rather than sleep: a sleep overshoots by far more than the clock's
+    // resolution. The clock is read at least once so mFrameTime is fresh.
+    do {
+        ReadTimer(&mFrameNow);
+        mFrameTime = mFrameNow - mFrameStart;
+    } while (mTargetFrameTime > mFrameTime);
+    if (mpWindow) glfwSwapBuffers(mpWindow);
+    ++mFrameCounter;
+    if (mpWindow) glfwPollEvents();
+    // A pipe holds output back; what the frame printed is shown now.
+    fflush(stdout);
+}
+
+}  // namespace ORV

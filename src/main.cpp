@@ -1,0 +1,47 @@
+// main.cpp - the entry point: start-up, the frame loop and shutdown. All that
+// the user sees is done by the game state's hooks (GameState.h).
+#include "GameState.h"
+#include "ORV.h"
+
+static const char* const kTitle = "Orvane";
+static const uint32_t kWidth = 800;
+static const uint32_t kHeight = 600;
+static const uint8_t kKeyEscape = 27;
+
+static ORV::System* spSystem = nullptr;
+static ORV::Input* spInput = nullptr;
+
+int main() {
+    spSystem = ORV::System::Instance();
+    spInput = ORV::Input::Instance();
+    ORV_STD_ASSERT(spSystem && spInput);
+
+    if (!spSystem->InitWindow(nullptr, kTitle, kWidth, kHeight)) ORV_HALT("Cannot create window!!");
+    if (!spSystem->InitConsole(kTitle)) ORV_HALT("Cannot create console!!");
+    if (glewInit() != GLEW_OK) ORV_HALT("fail to initialize GLEW!!");
+    if (!GLEW_VERSION_2_0) ORV_HALT("OpenGL 2.0 is not supported!!");
+
+    gameStateRegister();
+    // A hook left unset would crash at its first call; say which table is wrong.
+    ORV_ASSERT(gpGameStateLoad && gpGameStateInit && gpGameStateUpdate && gpGameStateDraw &&
+               gpGameStateFree && gpGameStateUnload);
+    gpGameStateLoad();
+    gpGameStateInit();
+
+    while (spSystem->IsRunning()) {
+        spSystem->BeginFrame();
+        spInput->Update();
+        gpGameStateUpdate();
+        gpGameStateDraw();
+        spSystem->EndFrame();
+        // Tested after the whole frame: the frame Escape went down in is shown.
+        if (spInput->KeyTriggered(kKeyEscape)) break;
+    }
+
+    printf("\n");  // ends the status line
+    gpGameStateFree();
+    gpGameStateUnload();
+    ORV::System::Destroy();
+    ORV::Input::Destroy();
+    return 0;
+}
