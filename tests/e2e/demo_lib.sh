@@ -1,0 +1,67 @@
+# demo_lib.sh - helpers for the scripts that run the real demo (orvane); source
+# it after lib.sh.
+#
+#   demo_status_lines          the demo's status lines so far, oldest first
+#   demo_last_status           the newest status line
+#   demo_wait_last_status TEXT [secs]   until the newest status line is TEXT
+#   demo_frames                how many status lines (one per frame) so far
+#   demo_wait_frames N [secs]  until N more frames have been shown
+#   demo_shot NAME             the window's pixels into $E2E_DIR/NAME.rgb, taken
+#                              after two more frames, so that what came before
+#                              is on screen
+#   demo_same_shot A B         true when the two screenshots are identical
+#   demo_hold KEY [secs]       holds a key down for a while (default 0.3 s)
+#   demo_line_of SRC TEXT [AFTER]   the number of the first line of SRC holding
+#                              TEXT (after the first line holding AFTER)
+#   demo_report KIND EXPR SRC LINE FUNC [MESG]   the text of a failure report
+
+demo_status_lines() { e2e_status_lines | grep -E '^(Using|Not using) BSP tree, ' || true; }
+
+demo_last_status() { demo_status_lines | tail -n 1; }
+
+demo_last_status_is() { [ "$(demo_last_status)" = "$1" ]; }
+
+demo_wait_last_status() {
+    e2e_wait_until "${2:-10}" demo_last_status_is "$1" ||
+        e2e_fail "the status line did not become '$1' (it is '$(demo_last_status)')"
+}
+
+demo_frames() { demo_status_lines | wc -l; }
+
+demo_frames_at_least() { [ "$(demo_frames)" -ge "$1" ]; }
+
+demo_wait_frames() {
+    local target=$(($(demo_frames) + $1))
+    e2e_wait_until "${2:-10}" demo_frames_at_least "$target" ||
+        e2e_fail "the demo did not show $1 more frames"
+}
+
+demo_shot() {
+    demo_wait_frames 2
+    import -window "$E2E_WID" -depth 8 "rgb:$E2E_DIR/$1.rgb" || e2e_fail "cannot take screenshot $1"
+}
+
+demo_same_shot() { cmp -s "$E2E_DIR/$1.rgb" "$E2E_DIR/$2.rgb"; }
+
+demo_hold() {
+    xdotool keydown "$1"
+    sleep "${2:-0.3}"
+    xdotool keyup "$1"
+}
+
+demo_line_of() {
+    local src=$1 text=$2 after=${3:-} line
+    line=$(awk -v text="$text" -v after="$after" '
+        after != "" && !seen { if (index($0, after)) seen = 1; next }
+        index($0, text) { print NR; exit }' "$ORV_SOURCE_DIR/$src")
+    [ -n "$line" ] || e2e_fail "'$text' is not in $src"
+    echo "$line"
+}
+
+# A report without a Mesg line when MESG is left out; MESG is printed as given
+# (it may hold \n).
+demo_report() {
+    local kind=$1 expr=$2 src=$3 line=$4 func=$5
+    printf '%s: %s\nLine: %s\nFunc: %s\nFile: %s\n' "$kind" "$expr" "$line" "$func" "$src"
+    if [ $# -ge 6 ]; then printf 'Mesg: %b\n' "$6"; fi
+}
