@@ -57,6 +57,31 @@ void BSPTree::FreeNode(BSPNode* pNode) {
     delete pNode;
 }
 
+// Cuts a spanning triangle and appends its pieces: front pieces then back
+// pieces, each side's first piece then its second. A second piece whose
+// corners coincide (the empty one of a three-point side) and any piece
+// without a plane are left out; the latter are counted.
+void BSPTree::splitInto(const Triangle& tri, const Plane& plane, std::vector<Triangle>& frontList,
+                        std::vector<Triangle>& backList) {
+    Triangle back[2];
+    Triangle front[2];
+    SplitTriangle(tri, plane, back, front);
+    const Triangle* pSide[2] = {front, back};
+    std::vector<Triangle>* pList[2] = {&frontList, &backList};
+    for (int side = 0; side < 2; ++side) {
+        for (int piece = 0; piece < 2; ++piece) {
+            const Triangle& p = pSide[side][piece];
+            if (piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) && p.mPos[1].IsEqual(p.mPos[2]))
+                continue;
+            if (IsDegenerate(p)) {
+                ++mDegenerateNum;
+                continue;
+            }
+            pList[side]->push_back(p);
+        }
+    }
+}
+
 BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
     // Subtrees still to build, each with the parent's slot that receives it.
     // The back list is pushed first, so every front subtree is built
@@ -88,13 +113,33 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
             continue;
         }
 
+        // The splitter stays in place and is skipped, which keeps the others
+        // in list order without moving them.
+        const size_t splitIndex = ChooseSplitterIndex(job.list);
+        const Triangle& splitter = job.list[splitIndex];
+        Plane plane;
+        plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
+
+        // Classify everything first, so the side lists are allocated once.
+        std::vector<uint8_t> sides(job.list.size());
+        size_t frontNum = 0, backNum = 0;
+        for (size_t i = 0; i < job.list.size(); ++i) {
+            if (i == splitIndex) continue;
+            int side = ClassifyTriangle(plane, job.list[i]);
+            sides[i] = static_cast<uint8_t>(side);
+            if (side == TRI_FRONT) ++frontNum;
+            else if (side == TRI_BACK) ++backNum;
+            else if (side == TRI_SPANNING) frontNum += 2, backNum += 2;
+        }
         std::vector<Triangle> frontList;
         std::vector<Triangle> backList;
-        Plane plane;
-        Triangle splitter = ChooseSplitter(job.list, plane);
+        frontList.reserve(frontNum);
+        backList.reserve(backNum);
 
-        for (const Triangle& tri : job.list) {
-            switch (ClassifyTriangle(plane, tri)) {
+        for (size_t i = 0; i < job.list.size(); ++i) {
+            if (i == splitIndex) continue;
+            const Triangle& tri = job.list[i];
+            switch (sides[i]) {
             case TRI_COPLANAR:
                 pNode->mTriList.push_back(tri);
                 break;
@@ -104,28 +149,9 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
             case TRI_BACK:
                 backList.push_back(tri);
                 break;
-            default: {
-                Triangle back[2];
-                Triangle front[2];
-                SplitTriangle(tri, plane, back, front);
-                const Triangle* pSide[2] = {front, back};
-                std::vector<Triangle>* pList[2] = {&frontList, &backList};
-                for (int side = 0; side < 2; ++side) {
-                    for (int piece = 0; piece < 2; ++piece) {
-                        const Triangle& p = pSide[side][piece];
-                        // The second piece of a three-point side is all zeros.
-                        if (piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) &&
-                            p.mPos[1].IsEqual(p.mPos[2]))
-                            continue;
-                        if (IsDegenerate(p)) {
-                            ++mDegenerateNum;
-                            continue;
-                        }
-                        pList[side]->push_back(p);
-                    }
-                }
+            default:
+                splitInto(tri, plane, frontList, backList);
                 break;
-            }
             }
         }
 
@@ -152,15 +178,17 @@ size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list) {
     const bool earlyStop = balanceWeight >= 0.0f && splitWeight >= 0.0f;
 
     for (size_t i = 0; i < n; ++i) {
-        const Triangle& cand = list[i];
-        Plane plane(cand.mPos[0], cand.mPos[1], cand.mPos[2]);
-        plane.Normalize();
         uint32_t front = 0, back = 0, cut = 0;
         auto score = [&]() {
             return static_cast<float>(ORV::Max(front, back)) * balanceWeight +
                    static_cast<float>(cut) * splitWeight;
         };
-        bool beaten = earlyStop && !(score() < best);
+        // Once even a candidate that counts nothing cannot win, none can.
+        if (earlyStop && !(score() < best)) break;
+        const Triangle& cand = list[i];
+        Plane plane(cand.mPos[0], cand.mPos[1], cand.mPos[2]);
+        plane.Normalize();
+        bool beaten = false;
         for (size_t j = 0; j < n && !beaten; ++j) {
             if (j == i) continue;
             switch (ClassifyTriangle(plane, list[j])) {
@@ -256,6 +284,16 @@ void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* p
         ORV::Vec3 x;
         float t;
         IntersectSegment(tri.mPos[a], tri.mPos[b], plane, &x, &t);
+        // An edge leaving an on-plane corner towards its own side meets the
+        // plane outside the edge; that point would stretch the pieces past
+        // the triangle. The corner itself is the cut point there.
+        if (t < 0.0f) {
+            t = 0.0f;
+            x = tri.mPos[a];
+        } else if (t > 1.0f) {
+            t = 1.0f;
+            x = tri.mPos[b];
+        }
         if (!nearZero(t)) pCurrent->Append(x);
         std::swap(pCurrent, pOther);
         if (!nearZero(static_cast<double>(t) - 1.0)) pCurrent->Append(x);
