@@ -17,7 +17,8 @@
 #                                 backspaces and line feeds) matches
 #   e2e_wait_until SECS CMD...    until CMD succeeds; false after SECS
 #   e2e_wait_exit [secs]          until the program ends; sets E2E_STATUS
-#   e2e_status_lines              prints the output split on backspaces
+#   e2e_status_lines              prints the output split on backspaces, without
+#                                 the blank lines that erase a status line
 #   e2e_expect_eq WHAT EXPECTED ACTUAL
 #   e2e_expect_output FILE        standard output equals FILE byte for byte
 #   e2e_halt_report SRC FUNC MESG prints the ORV_HALT report that the unique
@@ -44,8 +45,9 @@ trap e2e_cleanup EXIT
 
 e2e_fail() {
     echo "FAIL: $*" >&2
-    echo "--- standard output (last 40 lines, backspaces shown as \\b) ---" >&2
-    sed 's/\x08/\\b/g' "$E2E_OUT" | tail -n 40 >&2 || true
+    # A status line rewritten in place is one endless line: show it split.
+    echo "--- standard output, last 30 lines split on backspaces ---" >&2
+    e2e_status_lines | tail -n 30 >&2
     echo "--- standard error ---" >&2
     tail -n 20 "$E2E_ERR" >&2 || true
     exit 1
@@ -119,7 +121,7 @@ e2e_close() {
     "$ORV_E2E_SEND_CLOSE" "$E2E_WID" || e2e_fail "cannot send WM_DELETE_WINDOW to $E2E_WID"
 }
 
-e2e_status_lines() { tr '\b' '\n' <"$E2E_OUT" | grep -v '^$' || true; }
+e2e_status_lines() { tr '\b' '\n' <"$E2E_OUT" | grep -v '^ *$' || true; }
 
 e2e_output_has() { grep -qE -- "$1" "$E2E_OUT"; }
 e2e_status_has() { e2e_status_lines | grep -qE -- "$1"; }
