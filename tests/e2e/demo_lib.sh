@@ -10,7 +10,9 @@
 #                              after two more frames, so that what came before
 #                              is on screen
 #   demo_same_shot A B         true when the two screenshots are identical
-#   demo_hold KEY [secs]       holds a key down for a while (default 0.3 s)
+#   demo_press KEY [frames]    holds a key down until the demo has shown that many
+#                              frames (default 2), so that a slow frame cannot
+#                              miss the press
 #   demo_line_of SRC TEXT [AFTER]   the number of the first line of SRC holding
 #                              TEXT (after the first line holding AFTER)
 #   demo_report KIND EXPR SRC LINE FUNC [MESG]   the text of a failure report
@@ -43,9 +45,9 @@ demo_shot() {
 
 demo_same_shot() { cmp -s "$E2E_DIR/$1.rgb" "$E2E_DIR/$2.rgb"; }
 
-demo_hold() {
+demo_press() {
     xdotool keydown "$1"
-    sleep "${2:-0.3}"
+    demo_wait_frames "${2:-2}"
     xdotool keyup "$1"
 }
 
