@@ -31,10 +31,28 @@ void expandTriangle(uint32_t* pTri, const T* pVtx, T* pOut, uint32_t t) {
 }  // namespace
 
 // Allocates a zeroed array for a field; the report names the field.
-#define ORV_MESH_ALLOC(field, Type, num)  \
-    do {                                  \
-        field = new Type[num]();          \
-        ORV_ASSERT_ALLOC(field);          \
+#define ORV_MESH_ALLOC(field, Type, num) \
+    do {                                 \
+        field = new Type[num]();         \
+        ORV_ASSERT_ALLOC(field);         \
+    } while (0)
+
+// Loads one optional attribute of init from its value and Face sections into
+// mpVtx<Attr>, mVtx<Attr>Num, mpTri<Attr> and mTri<Attr>Num. A macro rather
+// than a function so that every allocation report names its own field.
+#define ORV_MESH_LOAD_OPTIONAL(Attr, Type, pName, pFaceName)                                 \
+    do {                                                                                     \
+        Token vtx = pTree->Find(pName);                                                      \
+        Token faces = pTree->Find(pFaceName);                                                \
+        if (hasElements(vtx) && hasElements(faces)) {                                        \
+            checkFaceNum(faces, pFaceName);                                                  \
+            mVtx##Attr##Num = elementNum(vtx, pName);                                        \
+            ORV_MESH_ALLOC(mpVtx##Attr, Type, mVtx##Attr##Num);                              \
+            readValues(vtx, pName, mpVtx##Attr, mVtx##Attr##Num);                            \
+            mTri##Attr##Num = elementNum(faces, pFaceName);                                  \
+            ORV_MESH_ALLOC(mpTri##Attr, uint32_t, 3 * static_cast<size_t>(mTri##Attr##Num)); \
+            readIndices(faces, pFaceName, mpTri##Attr, mTri##Attr##Num, mVtx##Attr##Num);    \
+        }                                                                                    \
     } while (0)
 
 Mesh::Mesh()
@@ -143,41 +161,9 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
     readIndices(posTri, "Face_Position", mpTriPos, mTriPosNum, mVtxPosNum);
 
     // Optional attributes: loaded only when both sections have elements.
-    Token nrm = pTree->Find("Normal");
-    Token tri = pTree->Find("Face_Normal");
-    if (hasElements(nrm) && hasElements(tri)) {
-        checkFaceNum(tri, "Face_Normal");
-        mVtxNrmNum = elementNum(nrm, "Normal");
-        ORV_MESH_ALLOC(mpVtxNrm, Vec3, mVtxNrmNum);
-        readValues(nrm, "Normal", mpVtxNrm, mVtxNrmNum);
-        mTriNrmNum = elementNum(tri, "Face_Normal");
-        ORV_MESH_ALLOC(mpTriNrm, uint32_t, 3 * static_cast<size_t>(mTriNrmNum));
-        readIndices(tri, "Face_Normal", mpTriNrm, mTriNrmNum, mVtxNrmNum);
-    }
-
-    Token clr = pTree->Find("Color");
-    tri = pTree->Find("Face_Color");
-    if (hasElements(clr) && hasElements(tri)) {
-        checkFaceNum(tri, "Face_Color");
-        mVtxClrNum = elementNum(clr, "Color");
-        ORV_MESH_ALLOC(mpVtxClr, Color, mVtxClrNum);
-        readValues(clr, "Color", mpVtxClr, mVtxClrNum);
-        mTriClrNum = elementNum(tri, "Face_Color");
-        ORV_MESH_ALLOC(mpTriClr, uint32_t, 3 * static_cast<size_t>(mTriClrNum));
-        readIndices(tri, "Face_Color", mpTriClr, mTriClrNum, mVtxClrNum);
-    }
-
-    Token tex = pTree->Find("TextureCoordinate");
-    tri = pTree->Find("Face_TextureCoordinate");
-    if (hasElements(tex) && hasElements(tri)) {
-        checkFaceNum(tri, "Face_TextureCoordinate");
-        mVtxTexNum = elementNum(tex, "TextureCoordinate");
-        ORV_MESH_ALLOC(mpVtxTex, Vec3, mVtxTexNum);
-        readValues(tex, "TextureCoordinate", mpVtxTex, mVtxTexNum);
-        mTriTexNum = elementNum(tri, "Face_TextureCoordinate");
-        ORV_MESH_ALLOC(mpTriTex, uint32_t, 3 * static_cast<size_t>(mTriTexNum));
-        readIndices(tri, "Face_TextureCoordinate", mpTriTex, mTriTexNum, mVtxTexNum);
-    }
+    ORV_MESH_LOAD_OPTIONAL(Nrm, Vec3, "Normal", "Face_Normal");
+    ORV_MESH_LOAD_OPTIONAL(Clr, Color, "Color", "Face_Color");
+    ORV_MESH_LOAD_OPTIONAL(Tex, Vec3, "TextureCoordinate", "Face_TextureCoordinate");
     return true;
 }
 
