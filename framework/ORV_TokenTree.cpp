@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 #include <locale.h>
 #include <vector>
