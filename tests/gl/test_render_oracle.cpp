@@ -14,6 +14,7 @@
 #include "ORV_Camera.h"
 #include "ORV_Mesh.h"
 #include "OffscreenGL.h"
+#include "render/Scene.h"
 
 #include <GL/glu.h>
 
@@ -150,34 +151,16 @@ private:
     const orvtest::OffscreenGL& mGl;
 };
 
-bool isBackground(const std::vector<uint8_t>& px, size_t i) {
-    return px[4 * i] == 64 && px[4 * i + 1] == 64 && px[4 * i + 2] == 64;
-}
-
-// Share of pixels whose colours agree within the tolerance: over the whole
-// picture, or (foregroundOnly) over the pixels where either shows the scene.
+// The oracle's comparison, shared with orvane-bsp check: the share of pixels
+// whose colours agree within the tolerance, over the whole picture or
+// (foregroundOnly) where either shows the scene.
 double agreement(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
                  bool foregroundOnly = false) {
-    size_t same = 0, n = 0;
-    for (size_t i = 0; i < a.size() / 4; ++i) {
-        if (foregroundOnly && isBackground(a, i) && isBackground(b, i)) continue;
-        ++n;
-        bool equal = true;
-        for (int c = 0; c < 3; ++c) {
-            int d = int(a[4 * i + c]) - int(b[4 * i + c]);
-            if (d > kChannelTolerance || d < -kChannelTolerance) equal = false;
-        }
-        same += equal;
-    }
-    return n ? double(same) / double(n) : 0.0;
+    return orvbsp::Agreement(a, b, kChannelTolerance, foregroundOnly);
 }
 
 // Share of pixels that are not the background: the view must show something.
-double covered(const std::vector<uint8_t>& pixels) {
-    size_t n = pixels.size() / 4, hit = 0;
-    for (size_t i = 0; i < n; ++i) hit += !isBackground(pixels, i);
-    return n ? double(hit) / double(n) : 0.0;
-}
+double covered(const std::vector<uint8_t>& pixels) { return orvbsp::Covered(pixels); }
 
 std::vector<View> views(const BSPTree& tree) {
     std::vector<View> v;

@@ -1,9 +1,9 @@
-#include "OffscreenGL.h"
+#include "render/OffscreenGL.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-namespace orvtest {
+namespace orvbsp {
 
 OffscreenGL::OffscreenGL(int width, int height) : mWidth(width), mHeight(height) {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -114,4 +114,4 @@ uint32_t OffscreenGL::Pixel(int x, int y) const {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
-}  // namespace orvtest
+}  // namespace orvbsp

@@ -1,0 +1,184 @@
+// Tool.cpp - argument parsing, file checks and the mesh as the demo reads it.
+#include "Tool.h"
+
+#include "ORV_Mesh.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace orvbsp {
+
+void Fail(const std::string& path, const std::string& what) { throw Error(path + ": " + what); }
+
+namespace {
+
+// Reads one finite number that fills the whole text.
+bool parseNumber(const std::string& text, double* pOut) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+    char* pEnd = nullptr;
+    errno = 0;
+    double v = std::strtod(text.c_str(), &pEnd);
+    if (pEnd != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) return false;
+    *pOut = v;
+    return true;
+}
+
+std::vector<std::string> splitAt(const std::string& text, char sep) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t at = text.find(sep, start);
+        parts.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return parts;
+        start = at + 1;
+    }
+}
+
+// The file being read by the mesh reader, for the line after its report.
+const char* spReading = nullptr;
+
+void nameFileAfterReport() {
+    if (spReading != nullptr)
+        std::fprintf(stderr, "orvane-bsp: error: %s: not a valid mesh file (see the report above)\n",
+                     spReading);
+}
+
+}  // namespace
+
+bool ParseVec3(const std::string& text, ORV::Vec3* pOut) {
+    std::vector<std::string> parts = splitAt(text, ',');
+    double v[3];
+    if (parts.size() != 3) return false;
+    for (int i = 0; i < 3; ++i) {
+        if (!parseNumber(parts[i], &v[i]) || std::fabs(v[i]) > 3.4e38) return false;
+    }
+    *pOut = ORV::Vec3(float(v[0]), float(v[1]), float(v[2]));
+    return true;
+}
+
+bool ParseSize(const std::string& text, int* pWidth, int* pHeight, int maxSide) {
+    std::vector<std::string> parts = splitAt(text, 'x');
+    if (parts.size() != 2) return false;
+    int side[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string& p = parts[i];
+        if (p.empty() || p.size() > 6 || p.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        side[i] = std::atoi(p.c_str());
+        if (side[i] < 1 || side[i] > maxSide) return false;
+    }
+    *pWidth = side[0];
+    *pHeight = side[1];
+    return true;
+}
+
+bool ParseRange(const std::string& text, std::vector<float>* pValues, size_t maxNum) {
+    std::vector<std::string> parts = splitAt(text, ':');
+    double v[3];
+    if (parts.size() != 3) return false;
+    for (int i = 0; i < 3; ++i)
+        if (!parseNumber(parts[i], &v[i])) return false;
+    const double a = v[0], b = v[1], step = v[2];
+    if (!(a <= b) || !(step > 0.0)) return false;
+    // The last value may miss B by rounding: a millionth of a step still counts.
+    const double steps = std::floor((b - a) / step + 1e-6);
+    if (!(steps < double(maxNum))) return false;
+    pValues->clear();
+    for (size_t i = 0; i <= size_t(steps); ++i) pValues->push_back(float(a + double(i) * step));
+    return true;
+}
+
+void CheckReadable(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) Fail(path, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) Fail(path, "is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) Fail(path, "is not a regular file");
+    FILE* pFile = std::fopen(path.c_str(), "rb");
+    if (pFile == nullptr) Fail(path, std::string("cannot be read: ") + std::strerror(errno));
+    std::fclose(pFile);
+}
+
+void CheckWritable(const std::string& path) {
+    if (path.empty()) throw Error("an output file name is empty");
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail(path, "is a folder, not a file");
+    size_t slash = path.find_last_of('/');
+    std::string dir = (slash == std::string::npos) ? "." : path.substr(0, slash + 1);
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        Fail(path, "cannot be written: its folder does not exist");
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    FILE* pFile = std::fopen(path.c_str(), "wb");
+    if (pFile == nullptr) Fail(path, std::string("cannot be written: ") + std::strerror(errno));
+    size_t written = std::fwrite(text.data(), 1, text.size(), pFile);
+    int err = (written != text.size()) ? errno : 0;
+    if (std::fclose(pFile) != 0 && err == 0) err = errno;
+    if (written != text.size() || err != 0)
+        Fail(path, std::string("cannot be written: ") + std::strerror(err ? err : EIO));
+}
+
+std::vector<Triangle> LoadTriangles(const std::string& path) {
+    CheckReadable(path);
+    // The mesh reader ends the process with its report on malformed text;
+    // the line that follows the report names the file.
+    static bool sRegistered = false;
+    if (!sRegistered) {
+        std::atexit(nameFileAfterReport);
+        sRegistered = true;
+    }
+    spReading = path.c_str();
+    ORV::Mesh* pMesh = ORV::Mesh::Load(path.c_str(), true);
+    spReading = nullptr;
+    if (pMesh == nullptr)
+        Fail(path, "holds no mesh (a Mesh block with Position and Face_Position sections)");
+
+    std::vector<Triangle> list;
+    list.reserve(pMesh->TriPosNum());
+    const ORV::Vec3* pPos = pMesh->VtxPos();
+    const uint32_t* pTriPos = pMesh->TriPos();
+    for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
+        Triangle tri;
+        tri.mTag = static_cast<int32_t>(i + 1);
+        for (uint32_t k = 0; k < 3; ++k) {
+            tri.mPos[k] = pPos[pTriPos[3 * i + k]];
+            if (pMesh->TriClrNum() != 0)
+                tri.mClr[k] = pMesh->VtxClr()[pMesh->TriClr()[3 * i + k]];
+            else
+                tri.mClr[k] = ORV::Color(tri.mPos[k]);
+        }
+        list.push_back(tri);
+    }
+    delete pMesh;
+    return list;
+}
+
+Bounds BoundsOf(const std::vector<Triangle>& list) {
+    Bounds b;
+    bool first = true;
+    for (const Triangle& tri : list) {
+        for (const ORV::Vec3& p : tri.mPos) {
+            if (first) {
+                b.min = b.max = p;
+                first = false;
+                continue;
+            }
+            b.min = ORV::Vec3(ORV::Min(b.min.x, p.x), ORV::Min(b.min.y, p.y), ORV::Min(b.min.z, p.z));
+            b.max = ORV::Vec3(ORV::Max(b.max.x, p.x), ORV::Max(b.max.y, p.y), ORV::Max(b.max.z, p.z));
+        }
+    }
+    const ORV::Vec3 centre = b.Centre();
+    double r = 1e-6;
+    for (const Triangle& tri : list)
+        for (const ORV::Vec3& p : tri.mPos) r = std::max(r, double((p - centre).Length()));
+    b.radius = float(r);
+    return b;
+}
+
+}  // namespace orvbsp

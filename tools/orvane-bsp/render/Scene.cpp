@@ -1,0 +1,157 @@
+// Scene.cpp - the demo's drawing in a chosen painter's order, and the
+// oracle's pixel comparison.
+#include "render/Scene.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+namespace orvbsp {
+
+namespace {
+
+// One triangle as the tree's Draw paints it: a flat fill in corner 0's
+// colour, then (outline) its black edges.
+void drawTriangle(const Triangle& tri, bool outline) {
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glBegin(GL_TRIANGLES);
+    glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
+    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
+    glEnd();
+    if (!outline) return;
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glBegin(GL_TRIANGLES);
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
+    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
+    glEnd();
+}
+
+void draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
+          bool outline) {
+    switch (order) {
+    case Order::Tree: {
+        const uint32_t flags = tree.Flags();
+        if (outline) tree.SetFlags(BSPTree::FLAG_OUTLINE);
+        else tree.ClearFlags(BSPTree::FLAG_OUTLINE);
+        tree.Draw(eye);
+        tree.ClearFlags(~0u);
+        tree.SetFlags(flags);
+        break;
+    }
+    case Order::Reversed: {
+        std::vector<const Triangle*> walk;
+        tree.Walk(eye, [&](const Triangle& tri) { walk.push_back(&tri); });
+        for (auto it = walk.rbegin(); it != walk.rend(); ++it) drawTriangle(**it, outline);
+        break;
+    }
+    case Order::DepthBuffer:
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        // Fills sit a little deeper so that each outline wins over its own fill.
+        if (outline) {
+            glEnable(GL_POLYGON_OFFSET_FILL);
+            glPolygonOffset(1.0f, 1.0f);
+        } else {
+            glDepthFunc(GL_LESS);
+        }
+        for (const Triangle& tri : list) drawTriangle(tri, outline);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_DEPTH_TEST);
+        break;
+    }
+}
+
+bool isBackground(const std::vector<uint8_t>& px, size_t i) {
+    return px[4 * i] == BACKGROUND_BYTE && px[4 * i + 1] == BACKGROUND_BYTE &&
+           px[4 * i + 2] == BACKGROUND_BYTE;
+}
+
+}  // namespace
+
+bool ParseOrder(const std::string& text, Order* pOrder) {
+    for (Order order : {Order::Tree, Order::Reversed, Order::DepthBuffer}) {
+        if (text == OrderName(order)) {
+            *pOrder = order;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* OrderName(Order order) {
+    switch (order) {
+    case Order::Tree: return "tree";
+    case Order::Reversed: return "reversed";
+    case Order::DepthBuffer: return "depth-buffer";
+    }
+    return "?";
+}
+
+ORV::Vec3 UpFor(const ORV::Vec3& eye, const ORV::Vec3& target) {
+    ORV::Vec3 dir = target - eye;
+    float len = dir.Length();
+    if (len > 0.0f && std::fabs(dir.y / len) > 0.999f) return ORV::Vec3(0.0f, 0.0f, -1.0f);
+    return ORV::Vec3(0.0f, 1.0f, 0.0f);
+}
+
+void BeginFrame(int width, int height) {
+    glViewport(0, 0, width, height);
+    // The demo's aspect is a float quotient, widened.
+    const float w = static_cast<float>(width);
+    const float h = static_cast<float>(height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(60.0, static_cast<double>(w / h), static_cast<double>(0.01f), 10000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+void ApplyLookAt(const LookAt& view) {
+    gluLookAt(view.eye.x, view.eye.y, view.eye.z, view.target.x, view.target.y, view.target.z,
+              view.up.x, view.up.y, view.up.z);
+}
+
+void DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
+              const ORV::Vec3& eye) {
+    draw(tree, list, order, eye, true);
+}
+
+void DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
+               const ORV::Vec3& eye) {
+    glShadeModel(GL_FLAT);
+    draw(tree, list, order, eye, false);
+    glShadeModel(GL_SMOOTH);
+}
+
+double Agreement(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance,
+                 bool foregroundOnly) {
+    if (a.size() != b.size()) return 0.0;
+    size_t same = 0, n = 0;
+    for (size_t i = 0; i < a.size() / 4; ++i) {
+        if (foregroundOnly && isBackground(a, i) && isBackground(b, i)) continue;
+        ++n;
+        bool equal = true;
+        for (int c = 0; c < 3; ++c) {
+            int d = int(a[4 * i + c]) - int(b[4 * i + c]);
+            if (d > tolerance || d < -tolerance) equal = false;
+        }
+        same += equal;
+    }
+    return n ? double(same) / double(n) : 0.0;
+}
+
+double Covered(const std::vector<uint8_t>& pixels) {
+    size_t n = pixels.size() / 4, hit = 0;
+    for (size_t i = 0; i < n; ++i) hit += !isBackground(pixels, i);
+    return n ? double(hit) / double(n) : 0.0;
+}
+
+}  // namespace orvbsp

@@ -1,0 +1,104 @@
+// stats.cpp - orvane-bsp stats: build the tree of a mesh and print its figures.
+#include "Tool.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace orvbsp {
+
+namespace {
+
+struct StatsOptions {
+    std::string mesh;
+    float splitWeight = 0.0f;
+    float balanceWeight = 0.0f;
+    bool json = false;
+};
+
+// The process's peak resident memory so far, in KiB.
+long peakMemoryKiB() {
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return usage.ru_maxrss;
+}
+
+double share(uint32_t part, uint32_t whole) { return whole ? double(part) / double(whole) : 0.0; }
+
+void printText(const std::string& mesh, const Figures& f, long peakKiB) {
+    std::printf("mesh: %s\n", mesh.c_str());
+    std::printf("split weight: %g\n", double(f.splitWeight));
+    std::printf("balance weight: %g\n", double(f.balanceWeight));
+    std::printf("triangles in: %u\n", f.trianglesIn);
+    std::printf("left out as degenerate: %u\n", f.degenerate);
+    std::printf("stored after cutting: %u\n", f.stored);
+    std::printf("triangles cut: %u (into %u pieces)\n", f.cut, f.pieces);
+    std::printf("nodes: %u\n", f.nodes);
+    std::printf("leaves: %u\n", f.leaves);
+    std::printf("max leaf depth: %u\n", f.maxLeafDepth);
+    std::printf("mean leaf depth: %.2f\n", f.meanLeafDepth);
+    std::printf("root balance: %u front, %u back (%.0f%% front)\n", f.rootFront, f.rootBack,
+                100.0 * share(f.rootFront, f.rootFront + f.rootBack));
+    std::printf("build time: %.3f ms\n", f.buildMs);
+    std::printf("peak memory: %.1f MiB\n", double(peakKiB) / 1024.0);
+}
+
+void printJson(const std::string& mesh, const Figures& f, long peakKiB) {
+    nlohmann::ordered_json j;
+    j["mesh"] = mesh;
+    j["split_weight"] = f.splitWeight;
+    j["balance_weight"] = f.balanceWeight;
+    j["triangles_in"] = f.trianglesIn;
+    j["degenerate"] = f.degenerate;
+    j["stored"] = f.stored;
+    j["cut"] = f.cut;
+    j["pieces"] = f.pieces;
+    j["nodes"] = f.nodes;
+    j["leaves"] = f.leaves;
+    j["max_leaf_depth"] = f.maxLeafDepth;
+    j["mean_leaf_depth"] = f.meanLeafDepth;
+    j["root_front"] = f.rootFront;
+    j["root_back"] = f.rootBack;
+    j["build_ms"] = f.buildMs;
+    j["peak_memory_kib"] = peakKiB;
+    // Invalid UTF-8 in a file name is replaced rather than thrown.
+    std::printf("%s\n", j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+}
+
+}  // namespace
+
+void AddStats(CLI::App& app, int* pStatus) {
+    static StatsOptions sOpt;
+    sOpt.splitWeight = BSPTree::sSplitWeight;
+    sOpt.balanceWeight = BSPTree::sBalanceWeight;
+    CLI::App* pCmd = app.add_subcommand(
+        "stats", "Build the tree of MESH and print its figures: triangles in, left out as "
+                 "degenerate, stored after cutting, cut, nodes, leaves, maximum and mean leaf "
+                 "depth, the root's front/back balance, build time and peak memory");
+    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("--split-weight", sOpt.splitWeight,
+                     "weight of the number of triangles a plane cuts")
+        ->capture_default_str();
+    pCmd->add_option("--balance-weight", sOpt.balanceWeight,
+                     "weight of the larger side of a plane")
+        ->capture_default_str();
+    pCmd->add_flag("--json", sOpt.json, "print the figures as one JSON object");
+    pCmd->callback([pStatus] {
+        if (!std::isfinite(sOpt.splitWeight) || !std::isfinite(sOpt.balanceWeight))
+            throw Error("the weights must be finite numbers");
+        std::vector<Triangle> list = LoadTriangles(sOpt.mesh);
+        BSPTree tree;
+        Figures f = Measure(tree, list, sOpt.splitWeight, sOpt.balanceWeight);
+        const long peakKiB = peakMemoryKiB();
+        if (sOpt.json) printJson(sOpt.mesh, f, peakKiB);
+        else printText(sOpt.mesh, f, peakKiB);
+        *pStatus = 0;
+    });
+}
+
+}  // namespace orvbsp
