@@ -116,43 +116,45 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         // The splitter stays in place and is skipped, which keeps the others
         // in list order without moving them.
         const size_t splitIndex = ChooseSplitterIndex(job.list);
-        const Triangle& splitter = job.list[splitIndex];
         Plane plane;
-        plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
+        plane.Set(job.list[splitIndex].mPos[0], job.list[splitIndex].mPos[1],
+                  job.list[splitIndex].mPos[2]);
 
         // Classify everything first, so the side lists are allocated once.
         std::vector<uint8_t> sides(job.list.size());
-        size_t frontNum = 0, backNum = 0;
+        size_t frontNum = 0, backNum = 0, cutNum = 0;
         for (size_t i = 0; i < job.list.size(); ++i) {
             if (i == splitIndex) continue;
             int side = ClassifyTriangle(plane, job.list[i]);
             sides[i] = static_cast<uint8_t>(side);
             if (side == TRI_FRONT) ++frontNum;
             else if (side == TRI_BACK) ++backNum;
-            else if (side == TRI_SPANNING) frontNum += 2, backNum += 2;
+            else if (side == TRI_SPANNING) ++cutNum;
         }
         std::vector<Triangle> frontList;
         std::vector<Triangle> backList;
-        frontList.reserve(frontNum);
-        backList.reserve(backNum);
+        // Without cuts the larger side is compacted within the node's own
+        // list, which then becomes that side's list: a chain of nodes reuses
+        // one buffer all the way down.
+        const int inPlaceSide = (cutNum != 0) ? 0 : (frontNum >= backNum) ? TRI_FRONT : TRI_BACK;
+        if (inPlaceSide != TRI_FRONT) frontList.reserve(frontNum + 2 * cutNum);
+        if (inPlaceSide != TRI_BACK) backList.reserve(backNum + 2 * cutNum);
+        size_t write = 0;
 
+        const Triangle splitter = job.list[splitIndex];
         for (size_t i = 0; i < job.list.size(); ++i) {
             if (i == splitIndex) continue;
             const Triangle& tri = job.list[i];
-            switch (sides[i]) {
-            case TRI_COPLANAR:
-                pNode->mTriList.push_back(tri);
-                break;
-            case TRI_FRONT:
-                frontList.push_back(tri);
-                break;
-            case TRI_BACK:
-                backList.push_back(tri);
-                break;
-            default:
-                splitInto(tri, plane, frontList, backList);
-                break;
-            }
+            const int side = sides[i];
+            if (side == inPlaceSide) job.list[write++] = tri;  // write <= i
+            else if (side == TRI_COPLANAR) pNode->mTriList.push_back(tri);
+            else if (side == TRI_FRONT) frontList.push_back(tri);
+            else if (side == TRI_BACK) backList.push_back(tri);
+            else splitInto(tri, plane, frontList, backList);
+        }
+        if (inPlaceSide != 0) {
+            job.list.resize(write);
+            (inPlaceSide == TRI_FRONT ? frontList : backList) = std::move(job.list);
         }
 
         pNode->mPlane = plane;

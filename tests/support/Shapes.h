@@ -44,8 +44,8 @@ std::vector<Triangle> Torus(uint32_t ringSegments, uint32_t tubeSegments,
 std::vector<Triangle> Sphere(uint32_t slices, uint32_t stacks, float radius = 1.0f);
 
 // count equal triangles facing +z in the planes z = 0, spacing, 2 spacing...,
-// listed from the lowest up.
-std::vector<Triangle> ParallelStack(size_t count, float spacing = 0.01f);
+// listed from the lowest up. Spacing must exceed the 0.01 on-plane band.
+std::vector<Triangle> ParallelStack(size_t count, float spacing = 0.1f);
 
 // The colour every shape gives its triangle number i: distinct, opaque.
 ORV::Color ShapeColor(size_t i);
