@@ -27,7 +27,7 @@ Figures Measure(BSPTree& tree, const std::vector<Triangle>& list, float splitWei
     BSPTree::sSplitWeight = splitWeight;
     BSPTree::sBalanceWeight = balanceWeight;
     const auto start = std::chrono::steady_clock::now();
-    tree.Build(list);
+    BuildTree(tree, list);
     const auto end = std::chrono::steady_clock::now();
     BSPTree::sSplitWeight = oldSplit;
     BSPTree::sBalanceWeight = oldBalance;

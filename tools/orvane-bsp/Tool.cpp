@@ -40,14 +40,34 @@ std::vector<std::string> splitAt(const std::string& text, char sep) {
     }
 }
 
-// The file being read by the mesh reader, for the line after its report.
-const char* spReading = nullptr;
+// What the process is doing, for the line after a report of the framework
+// or the tree, which end the process with exit(1) on their own. A plain
+// buffer: it must outlive every static destructor.
+char sStage[1024] = "";
+std::string sMeshPath;
 
-void nameFileAfterReport() {
-    if (spReading != nullptr)
-        std::fprintf(stderr, "orvane-bsp: error: %s: not a valid mesh file (see the report above)\n",
-                     spReading);
+void nameStageAfterReport() {
+    if (sStage[0] != '\0') {
+        std::fflush(stdout);
+        std::fprintf(stderr, "orvane-bsp: error: %s (see the report above)\n", sStage);
+    }
 }
+
+// Sets the stage for its lifetime.
+class Stage {
+public:
+    explicit Stage(const std::string& what) {
+        static bool sRegistered = false;
+        if (!sRegistered) {
+            std::atexit(nameStageAfterReport);
+            sRegistered = true;
+        }
+        std::snprintf(sStage, sizeof sStage, "%s", what.c_str());
+    }
+    ~Stage() { sStage[0] = '\0'; }
+    Stage(const Stage&) = delete;
+    Stage& operator=(const Stage&) = delete;
+};
 
 }  // namespace
 
@@ -126,16 +146,12 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 std::vector<Triangle> LoadTriangles(const std::string& path) {
     CheckReadable(path);
-    // The mesh reader ends the process with its report on malformed text;
-    // the line that follows the report names the file.
-    static bool sRegistered = false;
-    if (!sRegistered) {
-        std::atexit(nameFileAfterReport);
-        sRegistered = true;
+    sMeshPath = path;
+    ORV::Mesh* pMesh = nullptr;
+    {
+        Stage stage(path + ": not a valid mesh file");
+        pMesh = ORV::Mesh::Load(path.c_str(), true);
     }
-    spReading = path.c_str();
-    ORV::Mesh* pMesh = ORV::Mesh::Load(path.c_str(), true);
-    spReading = nullptr;
     if (pMesh == nullptr)
         Fail(path, "holds no mesh (a Mesh block with Position and Face_Position sections)");
 
@@ -157,6 +173,11 @@ std::vector<Triangle> LoadTriangles(const std::string& path) {
     }
     delete pMesh;
     return list;
+}
+
+void BuildTree(BSPTree& tree, const std::vector<Triangle>& list) {
+    Stage stage(sMeshPath + ": the tree's construction stopped");
+    tree.Build(list);
 }
 
 Bounds BoundsOf(const std::vector<Triangle>& list) {

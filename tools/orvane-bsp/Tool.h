@@ -50,6 +50,11 @@ void CheckWritable(const std::string& path);
 // Writes text to path, replacing it; throws Error naming path on failure.
 void WriteFile(const std::string& path, const std::string& text);
 
+// Builds tree over list, as the demo builds (with the tree's current
+// weights). A report of the tree that ends the process is followed by a line
+// naming the mesh file last read by LoadTriangles.
+void BuildTree(BSPTree& tree, const std::vector<Triangle>& list);
+
 // Reads a mesh file as the demo does (deindexed) and returns its triangles
 // by the demo's rule: corner colours from the mesh's colours, or from the
 // corner's position (x, y, z, 0) when it has none. Each triangle's mTag is 1

@@ -30,7 +30,7 @@ int check(const CheckOptions& opt) {
     ParseOrder(opt.order, &order);
     std::vector<Triangle> list = LoadTriangles(opt.mesh);
     BSPTree tree;
-    tree.Build(list);
+    BuildTree(tree, list);
     std::vector<NamedView> views = CheckViews(BoundsOf(list), opt.views, width, height);
 
     OffscreenGL gl(width, height);

@@ -57,7 +57,7 @@ void AddDot(CLI::App& app, int* pStatus) {
         CheckWritable(sOpt.out);
         std::vector<Triangle> list = LoadTriangles(sOpt.mesh);
         BSPTree tree;
-        tree.Build(list);
+        BuildTree(tree, list);
         WriteFile(sOpt.out, treeToDot(tree));
         *pStatus = 0;
     });

@@ -29,7 +29,7 @@ void render(const RenderOptions& opt) {
     CheckWritable(opt.out);
     std::vector<Triangle> list = LoadTriangles(opt.mesh);
     BSPTree tree;
-    tree.Build(list);
+    BuildTree(tree, list);
 
     LookAt view = DefaultView(BoundsOf(list), width, height);
     if (!opt.target.empty()) {
