@@ -60,13 +60,13 @@ std::string plotScript(const std::string& data, const std::string& png, const st
     const double demoSplit = BSPTree::sSplitWeight;
     const double demoBalance = BSPTree::sBalanceWeight;
     char mark[256];
-    std::string s = "set terminal pngcairo size 1200,520 font 'sans,10'\nset output " +
+    std::string s = "set terminal pngcairo size 1200,520 font 'sans,10' noenhanced\nset output " +
                     quoted(png) + "\nset datafile separator ','\nset key off\n" +
                     "set multiplot layout 1,2 title " + quoted("orvane-bsp sweep: " + mesh) + "\n";
     struct Panel {
         const char* pTitle;
         int column;
-    } panels[2] = {{"pieces after cutting", 5}, {"tree depth", 10}};
+    } panels[2] = {{"pieces after cutting", 5}, {"tree depth (deepest leaf)", 10}};
     for (const Panel& p : panels) {
         s += std::string("set title '") + p.pTitle + "'\n";
         if (splitNum > 1 && balanceNum > 1) {
