@@ -114,6 +114,15 @@ bool ParseRange(const std::string& text, std::vector<float>* pValues, size_t max
     return true;
 }
 
+std::string ShortFloat(float value) {
+    char buf[32];
+    for (int digits = 6; digits <= 9; ++digits) {
+        std::snprintf(buf, sizeof buf, "%.*g", digits, double(value));
+        if (std::strtof(buf, nullptr) == value) break;
+    }
+    return buf;
+}
+
 void CheckReadable(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) Fail(path, std::strerror(errno));

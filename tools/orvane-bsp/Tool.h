@@ -42,6 +42,10 @@ bool ParseSize(const std::string& text, int* pWidth, int* pHeight, int maxSide =
 // step), at most maxNum of them.
 bool ParseRange(const std::string& text, std::vector<float>* pValues, size_t maxNum = 10000);
 
+// The shortest decimal text that reads back as the same float ("1.1", not
+// "1.10000002").
+std::string ShortFloat(float value);
+
 // Throws Error naming path unless it is a regular file that can be read.
 void CheckReadable(const std::string& path);
 // Throws Error naming path unless a file can be written there: its folder

@@ -76,10 +76,12 @@ int check(const CheckOptions& opt) {
 void AddCheck(CLI::App& app, int* pStatus) {
     static CheckOptions sOpt;
     CLI::App* pCmd = app.add_subcommand(
-        "check", "The rendering oracle: from N viewpoints around and inside MESH, draw its flat "
-                 "fills in the tree's order with the depth test off and in mesh order with the "
-                 "depth buffer, and count the pixels that agree (each channel within 2). Exit "
-                 "status 1 when any view is below 99.5%");
+        "check", "the rendering oracle: does the tree's painter's order match the depth buffer?");
+    pCmd->footer(
+        "From N viewpoints (two thirds around the mesh, the rest inside its box) draws the flat "
+        "fills once in the tree's order with the depth test off and once in mesh order with the "
+        "depth buffer, and counts the pixels that agree (each channel within 2). Exit status 1 "
+        "when any view is below 99.5%.");
     pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
     pCmd->add_option("--views", sOpt.views, "number of viewpoints")
         ->check(CLI::Range(size_t(1), size_t(1000)))

@@ -209,11 +209,13 @@ void convert(const ConvertOptions& opt) {
 void AddConvert(CLI::App& app, int* pStatus) {
     static ConvertOptions sOpt;
     CLI::App* pCmd = app.add_subcommand(
-        "convert",
-        "Convert any mesh Assimp reads (OBJ, PLY, OFF, STL, glTF and more) into Orvane's mesh "
-        "text format, triangulated. Colours come from the file's vertex colours where it has "
-        "them; other faces get one colour each from their normal n, (0.5 + 0.5 n, 1). Normals "
-        "and texture coordinates are kept where every part of the file has them");
+        "convert", "convert a mesh of any format Assimp reads into Orvane's mesh text format");
+    pCmd->footer(
+        "Reads OBJ, PLY, OFF, STL, glTF and every other format Assimp reads; polygons are "
+        "triangulated, points and lines left out. Colours come from the file's vertex colours "
+        "where it has them; other faces get one colour each from their unit normal n: "
+        "(0.5 + 0.5 n, 1). Normals and texture coordinates are kept where every part of the "
+        "file has them.");
     pCmd->add_option("IN", sOpt.in, "mesh file in any format Assimp reads")->required();
     pCmd->add_option("OUT", sOpt.out, "mesh text file to write")->required();
     pCmd->callback([pStatus] {

@@ -48,9 +48,10 @@ std::string treeToDot(const BSPTree& tree) {
 
 void AddDot(CLI::App& app, int* pStatus) {
     static DotOptions sOpt;
-    CLI::App* pCmd = app.add_subcommand(
-        "dot", "Write the tree of MESH as Graphviz text: each node with its plane (a b c d of "
-               "ax + by + cz + d = 0), triangle count and depth; edges labelled front and back");
+    CLI::App* pCmd = app.add_subcommand("dot", "write the tree of a mesh as Graphviz text");
+    pCmd->footer(
+        "Each node shows its plane (a b c d of ax + by + cz + d = 0), its triangle count and its "
+        "depth; edges are labelled front and back.");
     pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
     pCmd->add_option("OUT", sOpt.out, "Graphviz file to write")->required();
     pCmd->callback([pStatus] {

@@ -59,9 +59,11 @@ void render(const RenderOptions& opt) {
 void AddRender(CLI::App& app, int* pStatus) {
     static RenderOptions sOpt;
     CLI::App* pCmd = app.add_subcommand(
-        "render", "Draw MESH through its tree as the demo does (60 degree projection, back faces "
-                  "culled, depth test off, each triangle filled flat then outlined in black) "
-                  "offscreen, and write the picture to OUT as PNG");
+        "render", "draw a mesh through its tree as the demo does, offscreen, into a PNG file");
+    pCmd->footer(
+        "The demo's drawing: 60 degree vertical projection, near 0.01, far 10000, back faces "
+        "culled, depth test off, each triangle filled flat in its first corner's colour then "
+        "outlined in black. Needs no display (EGL on Mesa's surfaceless platform).");
     pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
     pCmd->add_option("OUT", sOpt.out, "PNG file to write")->required();
     pCmd->add_option("--eye", sOpt.eye,

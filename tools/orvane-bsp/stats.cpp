@@ -32,8 +32,8 @@ double share(uint32_t part, uint32_t whole) { return whole ? double(part) / doub
 
 void printText(const std::string& mesh, const Figures& f, long peakKiB) {
     std::printf("mesh: %s\n", mesh.c_str());
-    std::printf("split weight: %g\n", double(f.splitWeight));
-    std::printf("balance weight: %g\n", double(f.balanceWeight));
+    std::printf("split weight: %s\n", ShortFloat(f.splitWeight).c_str());
+    std::printf("balance weight: %s\n", ShortFloat(f.balanceWeight).c_str());
     std::printf("triangles in: %u\n", f.trianglesIn);
     std::printf("left out as degenerate: %u\n", f.degenerate);
     std::printf("stored after cutting: %u\n", f.stored);
@@ -51,8 +51,8 @@ void printText(const std::string& mesh, const Figures& f, long peakKiB) {
 void printJson(const std::string& mesh, const Figures& f, long peakKiB) {
     nlohmann::ordered_json j;
     j["mesh"] = mesh;
-    j["split_weight"] = f.splitWeight;
-    j["balance_weight"] = f.balanceWeight;
+    j["split_weight"] = std::stod(ShortFloat(f.splitWeight));
+    j["balance_weight"] = std::stod(ShortFloat(f.balanceWeight));
     j["triangles_in"] = f.trianglesIn;
     j["degenerate"] = f.degenerate;
     j["stored"] = f.stored;
@@ -76,10 +76,12 @@ void AddStats(CLI::App& app, int* pStatus) {
     static StatsOptions sOpt;
     sOpt.splitWeight = BSPTree::sSplitWeight;
     sOpt.balanceWeight = BSPTree::sBalanceWeight;
-    CLI::App* pCmd = app.add_subcommand(
-        "stats", "Build the tree of MESH and print its figures: triangles in, left out as "
-                 "degenerate, stored after cutting, cut, nodes, leaves, maximum and mean leaf "
-                 "depth, the root's front/back balance, build time and peak memory");
+    CLI::App* pCmd = app.add_subcommand("stats", "build the tree of a mesh and print its figures");
+    pCmd->footer(
+        "Figures: triangles in, left out as degenerate (no plane), stored after cutting, input "
+        "triangles cut and the pieces made of them, nodes, leaves, maximum and mean leaf depth, "
+        "the triangles in the root's front and back subtrees, build time and the process's peak "
+        "memory.");
     pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
     pCmd->add_option("--split-weight", sOpt.splitWeight,
                      "weight of the number of triangles a plane cuts")

@@ -28,8 +28,9 @@ const char* const CSV_HEADER =
 
 std::string csvRow(const Figures& f) {
     char buf[256];
-    std::snprintf(buf, sizeof buf, "%.9g,%.9g,%u,%u,%u,%u,%u,%u,%u,%u,%.4f,%u,%u,%.3f\n",
-                  double(f.splitWeight), double(f.balanceWeight), f.trianglesIn, f.degenerate,
+    std::snprintf(buf, sizeof buf, "%s,%s,%u,%u,%u,%u,%u,%u,%u,%u,%.4f,%u,%u,%.3f\n",
+                  ShortFloat(f.splitWeight).c_str(), ShortFloat(f.balanceWeight).c_str(),
+                  f.trianglesIn, f.degenerate,
                   f.stored, f.cut, f.pieces, f.nodes, f.leaves, f.maxLeafDepth, f.meanLeafDepth,
                   f.rootFront, f.rootBack, f.buildMs);
     return buf;
@@ -150,10 +151,12 @@ void sweep(const SweepOptions& opt) {
 void AddSweep(CLI::App& app, int* pStatus) {
     static SweepOptions sOpt;
     CLI::App* pCmd = app.add_subcommand(
-        "sweep", "Build the tree of MESH for every point of a grid of both weights and write the "
-                 "figures of each point as CSV (to standard output without --csv); --plot draws "
-                 "pieces after cutting and tree depth against the weights with gnuplot, the "
-                 "demo's starting weights marked");
+        "sweep", "build the tree over a grid of both weights: figures as CSV, a plot with gnuplot");
+    pCmd->footer(
+        "Writes one CSV row of figures per grid point (to standard output without --csv), with a "
+        "progress bar on the terminal. --plot draws pieces after cutting and tree depth against "
+        "the weights (maps when both vary, curves when one does), the demo's starting weights "
+        "marked.");
     pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
     pCmd->add_option("--split", sOpt.split, "split weights from A to B in steps of STEP")
         ->check(RangeText())
