@@ -45,6 +45,25 @@ void expectPlane(const Plane& p, float nx, float ny, float nz, float d) {
     EXPECT_EQ(p.mD, d);
 }
 
+struct Counts {
+    int front = 0, back = 0, cut = 0;
+};
+
+// What candidate i's normalised raw plane makes of the rest of the list.
+Counts candidateCounts(const std::vector<Triangle>& list, size_t i) {
+    Plane p(list[i].mPos[0], list[i].mPos[1], list[i].mPos[2]);
+    p.Normalize();
+    Counts c;
+    for (size_t j = 0; j < list.size(); ++j) {
+        if (j == i) continue;
+        int side = ClassifyTriangle(p, list[j]);
+        c.front += side == TRI_FRONT;
+        c.back += side == TRI_BACK;
+        c.cut += side == TRI_SPANNING;
+    }
+    return c;
+}
+
 // The splitter rule as written: every candidate scored in full, strictly
 // lower wins. The tree's chooser must agree with it whatever shortcut it takes.
 size_t referenceSplitter(const std::vector<Triangle>& list) {
@@ -53,18 +72,9 @@ size_t referenceSplitter(const std::vector<Triangle>& list) {
                  static_cast<float>(n) * BSPTree::sSplitWeight;
     size_t bestIndex = 0;
     for (size_t i = 0; i < n; ++i) {
-        Plane p(list[i].mPos[0], list[i].mPos[1], list[i].mPos[2]);
-        p.Normalize();
-        int front = 0, back = 0, cut = 0;
-        for (size_t j = 0; j < n; ++j) {
-            if (j == i) continue;
-            int c = ClassifyTriangle(p, list[j]);
-            front += c == TRI_FRONT;
-            back += c == TRI_BACK;
-            cut += c == TRI_SPANNING;
-        }
-        float score = static_cast<float>(front > back ? front : back) * BSPTree::sBalanceWeight +
-                      static_cast<float>(cut) * BSPTree::sSplitWeight;
+        Counts c = candidateCounts(list, i);
+        float score = static_cast<float>(std::max(c.front, c.back)) * BSPTree::sBalanceWeight +
+                      static_cast<float>(c.cut) * BSPTree::sSplitWeight;
         if (score < best) {
             best = score;
             bestIndex = i;
@@ -257,6 +267,27 @@ TEST(BuildInput, TrianglesWithoutAPlaneAreLeftOutAndCounted) {
     EXPECT_EQ(none.DegenerateNum(), 2u);
 }
 
+TEST(BuildInput, PiecesWithoutAPlaneAreLeftOutAndCounted) {
+    // A needle 4e-23 wide still has a plane, but halving its width in a cut
+    // leaves pieces whose normal is too short to normalise: the front piece
+    // and the second back piece. Only the first back piece is kept.
+    Triangle ground(Vec3(-10, -10, 0), Vec3(10, -10, 0), Vec3(-10, 10, 0));
+    Triangle needle(Vec3(0, 0, 1), Vec3(0, 0, -1), Vec3(4e-23f, 0, -1));
+    ASSERT_FALSE(IsDegenerate(needle));
+    BSPTree tree;
+    tree.Build({ground, needle});
+    EXPECT_EQ(tree.DegenerateNum(), 2u);
+    const BSPNode* root = tree.Root();
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(sameTriangle(root->mTriList[0], ground));
+    EXPECT_EQ(root->mpFront, nullptr);
+    ASSERT_NE(root->mpBack, nullptr);
+    ASSERT_EQ(root->mpBack->mTriList.size(), 1u);
+    EXPECT_EQ(root->mpBack->mTriList[0].mPos[1].z, -1.0f);
+    EXPECT_TRUE(root->mpBack->mPlane.IsFinite());
+    EXPECT_EQ(root->mType, BSPNode::TYPE_INTERIOR);
+}
+
 TEST(BuildLifecycle, EachRebuildReplacesDepthAndTree) {
     Weights w(1.1f, 0.0f);
     BSPTree tree;
@@ -301,20 +332,11 @@ TEST(SplitterScore, ShortcutsAgreeWithTheFullScoreOnEveryList) {
 
 TEST(SplitterScore, HeavyWeightsSelectFewestCutsOrBestBalance) {
     std::vector<Triangle> soup = orvtest::RandomSoup(3, 40, 1.0f, 1.0f);
-    // Per candidate: (cut, larger side) counted against its plane.
+    // Per candidate: (cut, larger side, index).
     std::vector<std::tuple<int, int, size_t>> counts;
     for (size_t i = 0; i < soup.size(); ++i) {
-        Plane p(soup[i].mPos[0], soup[i].mPos[1], soup[i].mPos[2]);
-        p.Normalize();
-        int front = 0, back = 0, cut = 0;
-        for (size_t j = 0; j < soup.size(); ++j) {
-            if (j == i) continue;
-            int c = ClassifyTriangle(p, soup[j]);
-            front += c == TRI_FRONT;
-            back += c == TRI_BACK;
-            cut += c == TRI_SPANNING;
-        }
-        counts.emplace_back(cut, std::max(front, back), i);
+        Counts c = candidateCounts(soup, i);
+        counts.emplace_back(c.cut, std::max(c.front, c.back), i);
     }
     {
         Weights w(1000.0f, 1.0f);  // cuts first, then balance, then list order
