@@ -113,8 +113,8 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
             continue;
         }
 
-        // The splitter stays in place and is skipped, which keeps the others
-        // in list order without moving them.
+        // The splitter is skipped rather than erased, so nothing shifts; it
+        // is copied out before the list's storage is reused below.
         const size_t splitIndex = ChooseSplitterIndex(job.list);
         Plane plane;
         plane.Set(job.list[splitIndex].mPos[0], job.list[splitIndex].mPos[1],
