@@ -287,12 +287,13 @@ void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* p
         float t;
         IntersectSegment(tri.mPos[a], tri.mPos[b], plane, &x, &t);
         // An edge leaving an on-plane corner towards its own side meets the
-        // plane outside the edge; that point would stretch the pieces past
-        // the triangle. The corner itself is the cut point there.
-        if (t < 0.0f) {
+        // plane outside the edge; a point farther out than the tolerance would
+        // stretch the pieces past the triangle, so the corner itself is the
+        // cut point there. Within the tolerance the point stays as computed.
+        if (static_cast<double>(t) <= -SPLIT_EPSILON) {
             t = 0.0f;
             x = tri.mPos[a];
-        } else if (t > 1.0f) {
+        } else if (static_cast<double>(t) >= 1.0 + SPLIT_EPSILON) {
             t = 1.0f;
             x = tri.mPos[b];
         }
