@@ -101,11 +101,12 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
     Token posTri = pTree->Find("Face_Position");
     if (!hasElements(pos) || !hasElements(posTri)) return false;
 
-    // Every array is sized from a count taken here: limits on sizes belong
-    // in this one place.
+    // Every array is sized from a count taken here, so the size limit is
+    // checked in this one place.
     auto elementNum = [](const Token& section, const char* pSection) {
         uint32_t num = section.ChildNum();
-        ORV_ASSERT_MESG(num <= MAX_TRI_NUM, "%s has too many elements (%u)!!", pSection, num);
+        ORV_ASSERT_MESG(num <= MAX_MESH_ELEMENT_NUM, "%s has too many elements (%u, more than %u)!!",
+                        pSection, num, MAX_MESH_ELEMENT_NUM);
         return num;
     };
 

@@ -15,9 +15,6 @@ namespace {
 
 typedef TokenTree::Token Token;
 
-// The most tokens a text may hold: every index + 2 must fit in 32 bits.
-const uint32_t MAX_TOKEN_NUM = 0xFFFFFFFEu;
-
 bool isTokenByte(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     return u >= 0x21 && u <= 0x7E;
@@ -151,6 +148,9 @@ TokenTree* TokenTree::Load(const char* pFilename) {
         return nullptr;
     }
     fseek(pFile, 0, SEEK_SET);
+    ORV_ASSERT_MESG(fileLen <= static_cast<long>(MAX_FILE_SIZE),
+                    "'%s' is too large (%ld bytes, more than %u)!!", pFilename, fileLen,
+                    MAX_FILE_SIZE);
 
     size_t fileSize = static_cast<size_t>(fileLen);
     char* pRaw = new char[fileSize + 1];
@@ -179,7 +179,9 @@ TokenTree* TokenTree::Create(char* pText) {
     uint32_t keptNum = 0;
     uint32_t bracesCtr = 0;
     while (nextToken(c)) {
-        ORV_ASSERT_MESG(tokenNum < MAX_TOKEN_NUM, "%u: too many tokens", c.tokenLine);
+        // Refused while counting, before the token array is allocated.
+        ORV_ASSERT_MESG(tokenNum < MAX_TOKEN_NUM, "%u: too many tokens (more than %u)",
+                        c.tokenLine, MAX_TOKEN_NUM);
         ++tokenNum;
         if (isOpen(c.pBegin)) {
             ++bracesCtr;

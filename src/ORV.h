@@ -128,6 +128,27 @@ constexpr float EPSILON_F = static_cast<float>(EPSILON);
 constexpr float EPSILON_SQ_F = static_cast<float>(EPSILON_SQ);
 
 // ---------------------------------------------------------------------------
+// Input limits: the largest inputs the program accepts. Each is refused with
+// a report before memory is spent on it, so that a hostile or broken file
+// ends in a message instead of exhausting memory (docs/bad-input.md).
+// ---------------------------------------------------------------------------
+// Bytes of a file that is read whole: a mesh text or a TGA image.
+constexpr uint32_t MAX_FILE_SIZE = 64u << 20;
+// Pixel bytes of a loaded image (4096 x 4096 at 32 bits).
+constexpr uint32_t MAX_IMAGE_BYTE_NUM = 64u << 20;
+// Tokens of one TokenTree text; each costs a pointer of 8 bytes (128 MB).
+constexpr uint32_t MAX_TOKEN_NUM = 16u << 20;
+// Elements of one mesh section: triangles, and values of each attribute.
+constexpr uint32_t MAX_MESH_ELEMENT_NUM = 1u << 20;
+// Triangles (whole or cut) a BSP build may hold: MAX_BUILD_GROWTH per
+// triangle it was given plus BUILD_GROWTH_SLACK (a few triangles can cut each
+// other into many pieces), and never more than MAX_BUILD_TRI_NUM (about
+// 1 GB). Cutting can multiply a hostile soup quadratically or worse.
+constexpr uint32_t MAX_BUILD_GROWTH = 256;
+constexpr uint32_t BUILD_GROWTH_SLACK = 4096;
+constexpr uint32_t MAX_BUILD_TRI_NUM = 8u << 20;
+
+// ---------------------------------------------------------------------------
 // Scalar templates. Min returns the second argument on a tie and Max the
 // first; with NaN in x, Clamp yields hi whenever lo < hi.
 // ---------------------------------------------------------------------------

@@ -69,6 +69,8 @@ Image* Image::Load(const char* pName) {
     // A size the decoder cannot take (unknown, or past 32 bits) is a read error.
     ORV_ASSERT_MESG((fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM),
                     "Error in reading '%s'\n", pName);
+    ORV_ASSERT_MESG(fileSize <= static_cast<long>(MAX_FILE_SIZE),
+                    "'%s' is too large (%ld bytes, more than %u)!!", pName, fileSize, MAX_FILE_SIZE);
 
     uint8_t* pFileData = new uint8_t[fileSize];
     ORV_ASSERT_ALLOC(pFileData);
@@ -110,6 +112,8 @@ bool Image::loadTGA(const uint8_t* pData, uint32_t dataSize) {
     uint64_t byteNum = byteNumOf(mSizeX, mSizeY, mBPP);
     ORV_ASSERT_MESG(byteNum <= MAX_BYTE_NUM, "Image is too large (%u x %u, %u bits)!!", mSizeX,
                     mSizeY, mBPP);
+    ORV_ASSERT_MESG(byteNum <= MAX_IMAGE_BYTE_NUM, "Image is too large (%u x %u, %u bits)!!",
+                    mSizeX, mSizeY, mBPP);
     const uint8_t* pPixels = pData + TGA_HEADER_SIZE + pData[0];
     needSize = TGA_HEADER_SIZE + pData[0] + byteNum;
     ORV_ASSERT_MESG(dataSize >= needSize, "TGA data is too short (%u bytes, need %llu)!!",

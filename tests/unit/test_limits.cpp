@@ -1,0 +1,256 @@
+// The input limits: each input just past its limit is refused with its report
+// before memory is spent on it, and an input at the limit is accepted.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "ORV.h"
+#include "ORV_Mesh.h"
+#include "ORV_TokenTree.h"
+
+using ORV::Image;
+using ORV::Mesh;
+using ORV::TokenTree;
+using orvtest::RunInChild;
+
+namespace {
+
+int lineOf(const std::string& source, const std::string& needle) {
+    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + source);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n)
+        if (line.find(needle) != std::string::npos) return n;
+    ADD_FAILURE() << "'" << needle << "' not found in " << source;
+    return -1;
+}
+
+// An ORV_ASSERT_MESG report of the check whose expression is expr.
+std::string mesgReport(const std::string& source, const std::string& expr, const std::string& func,
+                       const std::string& mesg) {
+    return "ORV_ASSERT_MESG: " + expr + "\nLine: " +
+           std::to_string(lineOf(source, "ORV_ASSERT_MESG(" + expr)) + "\nFunc: " + func +
+           "\nFile: " + source + "\nMesg: " + mesg + "\n";
+}
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/orv_limits_XXXXXX";
+        mPath = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
+    std::string Path(const std::string& name) const { return mPath + "/" + name; }
+    // A file of size bytes that takes no disk space: zeros except for head.
+    std::string Sparse(const std::string& name, long long size, const std::string& head = "") const {
+        int fd = open(Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+        EXPECT_EQ(ftruncate(fd, size), 0);
+        close(fd);
+        return Path(name);
+    }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+
+private:
+    std::string mPath;
+};
+
+// After a report the process exits; this prints its peak resident size (in
+// MB) behind the report, so a test can see that nothing large was allocated.
+void printPeakAtExit() {
+    atexit([] {
+        rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        printf("peak %ld MB\n", usage.ru_maxrss / 1024);
+        fflush(stdout);
+    });
+}
+
+long peakOf(const std::string& out) {
+    size_t at = out.rfind("peak ");
+    return at == std::string::npos ? -1 : atol(out.c_str() + at + 5);
+}
+
+std::string tgaHeader(uint16_t width, uint16_t height, uint8_t bpp) {
+    std::string h(18, '\0');
+    h[2] = 2;
+    h[12] = static_cast<char>(width & 0xFF);
+    h[13] = static_cast<char>(width >> 8);
+    h[14] = static_cast<char>(height & 0xFF);
+    h[15] = static_cast<char>(height >> 8);
+    h[16] = static_cast<char>(bpp);
+    h[17] = 0x20;
+    return h;
+}
+
+// A section of count elements written as "e { v }", or as bare labels.
+std::string section(const std::string& name, uint32_t count, const std::string& value) {
+    std::string s = name + " {\n";
+    s.reserve(s.size() + count * (value.size() + 8));
+    for (uint32_t i = 0; i < count; ++i) s += value.empty() ? "e\n" : "e { " + value + " }\n";
+    return s + "}\n";
+}
+
+const std::string kTokenTree = "framework/ORV_TokenTree.cpp";
+const std::string kMesh = "framework/ORV_Mesh.cpp";
+const std::string kImage = "src/ORV_Image.cpp";
+}  // namespace
+
+TEST(Limits, StatedValues) {
+    // docs/bad-input.md states these figures; a change must change both.
+    EXPECT_EQ(ORV::MAX_FILE_SIZE, 64u * 1024 * 1024);
+    EXPECT_EQ(ORV::MAX_IMAGE_BYTE_NUM, 64u * 1024 * 1024);
+    EXPECT_EQ(ORV::MAX_TOKEN_NUM, 16u * 1024 * 1024);
+    EXPECT_EQ(ORV::MAX_MESH_ELEMENT_NUM, 1024u * 1024);
+}
+
+TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
+    TempDir dir;
+    const long long limit = ORV::MAX_FILE_SIZE;
+    std::string big = dir.Sparse("big.txt", limit + 1);
+    auto r = RunInChild([&] { Mesh::Load(big.c_str(), true); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, mesgReport(kTokenTree, "fileLen <= static_cast<long>(MAX_FILE_SIZE)",
+                                "ORV::TokenTree::Load",
+                                "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
+
+    // A file of 2 GB costs nothing before the refusal.
+    std::string huge = dir.Sparse("huge.txt", 2048ll << 20, "Mesh { a }");
+    r = RunInChild([&] {
+        printPeakAtExit();
+        TokenTree::Load(huge.c_str());
+    });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("is too large (2147483648 bytes, more than 67108864)!!"), std::string::npos)
+        << r.out;
+    EXPECT_GE(peakOf(r.out), 0);
+    EXPECT_LT(peakOf(r.out), 512);
+
+    // At the limit the file is read: 64 MB of NUL bytes hold no text.
+    std::string edge = dir.Sparse("edge.txt", limit);
+    r = RunInChild([&] { printf("%s", Mesh::Load(edge.c_str(), true) ? "mesh" : "null"); });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "null");
+}
+
+TEST(LimitFileSize, ImageFilePastTheLimitIsRefusedBeforeItIsRead) {
+    TempDir dir;
+    const long long limit = ORV::MAX_FILE_SIZE;
+    std::string big = dir.Sparse("big.tga", limit + 1, tgaHeader(2, 2, 24));
+    auto r = RunInChild([&] { Image::Load(big.c_str()); });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, mesgReport(kImage, "fileSize <= static_cast<long>(MAX_FILE_SIZE)",
+                                "ORV::Image::Load",
+                                "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
+
+    // At the limit the file is read and decoded: here a picture of 2 x 2
+    // pixels followed by 64 MB of ignored bytes.
+    std::string edge = dir.Sparse("edge.tga", limit, tgaHeader(2, 2, 24));
+    r = RunInChild([&] {
+        Image* pImage = Image::Load(edge.c_str());
+        printf("%u x %u", pImage->SizeX(), pImage->SizeY());
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "2 x 2");
+}
+
+TEST(LimitImage, PixelBlocksPastTheLimitAreRefusedBeforeAllocation) {
+    const std::string expr = "byteNum <= MAX_IMAGE_BYTE_NUM";
+    // Decodes a bare header: the pixel data need not be there.
+    auto decode = [](uint16_t width, uint16_t height, uint8_t bpp) {
+        std::string header = tgaHeader(width, height, bpp);
+        return RunInChild([&] {
+            Image::Create(1, 1, 24)->loadTGA(reinterpret_cast<const uint8_t*>(header.data()),
+                                             static_cast<uint32_t>(header.size()));
+        });
+    };
+    // One row more than 4096 x 4096 at 32 bits.
+    auto r = decode(4096, 4097, 32);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, mesgReport(kImage, expr, "ORV::Image::loadTGA",
+                                "Image is too large (4096 x 4097, 32 bits)!!"));
+    EXPECT_EQ(decode(8192, 8192, 24).out, mesgReport(kImage, expr, "ORV::Image::loadTGA",
+                                                     "Image is too large (8192 x 8192, 24 bits)!!"));
+
+    // Exactly at the limit the size passes; this header's data is missing.
+    r = decode(4096, 4096, 32);
+    EXPECT_NE(r.out.find("Mesg: TGA data is too short (18 bytes, need 67108882)!!"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(LimitTokens, TextsWithMoreTokensAreRefusedWhileCounting) {
+    const uint32_t limit = ORV::MAX_TOKEN_NUM;
+    // "x { " and "}" around limit - 2 single-letter tokens: exactly the limit.
+    std::string text = "x {";
+    text.reserve(2 * static_cast<size_t>(limit) + 8);
+    for (uint32_t i = 0; i < limit - 3; ++i) text += " a";
+    text += " }";
+    auto r = RunInChild([&] {
+        std::vector<char> buffer(text.begin(), text.end());
+        buffer.push_back('\0');
+        TokenTree* pTree = TokenTree::Create(buffer.data());
+        printf("%u", pTree ? pTree->mTokenNum : 0u);
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::to_string(limit));
+
+    // One token more, on the third line: refused before the token array is made.
+    text.insert(text.size() - 1, "\n\nb ");
+    r = RunInChild([&] {
+        printPeakAtExit();
+        std::vector<char> buffer(text.begin(), text.end());
+        buffer.push_back('\0');
+        TokenTree::Create(buffer.data());
+    });
+    EXPECT_EQ(r.exitCode, 1);
+    std::string expected = mesgReport(kTokenTree, "tokenNum < MAX_TOKEN_NUM", "ORV::TokenTree::Create",
+                                      "3: too many tokens (more than 16777216)");
+    EXPECT_EQ(r.out.substr(0, expected.size()), expected);
+    // The text and its copy, but not the 128 MB token array.
+    EXPECT_LT(peakOf(r.out), 150);
+}
+
+TEST(LimitMesh, SectionsWithMoreElementsAreRefusedBeforeTheirArrays) {
+    const uint32_t limit = ORV::MAX_MESH_ELEMENT_NUM;
+    TempDir dir;
+    const std::string one = section("Face_Position", 1, "0 0 0");
+    const std::string expr = "num <= MAX_MESH_ELEMENT_NUM";
+    auto refused = [&](const std::string& name, const std::string& text) {
+        std::string path = dir.Write(name + ".txt", "Mesh { m }\n" + text);
+        auto r = RunInChild([&] { Mesh::Load(path.c_str(), true); });
+        EXPECT_EQ(r.exitCode, 1) << name;
+        return r.out;
+    };
+    const std::string tooMany = " has too many elements (1048577, more than 1048576)!!";
+    EXPECT_EQ(refused("Position", section("Position", limit + 1, "") + one),
+              mesgReport(kMesh, expr, "ORV::Mesh::init", "Position" + tooMany));
+    EXPECT_EQ(refused("Face_Position",
+                      section("Position", 1, "0 0 0") + section("Face_Position", limit + 1, "")),
+              mesgReport(kMesh, expr, "ORV::Mesh::init", "Face_Position" + tooMany));
+    EXPECT_EQ(refused("Color", section("Position", 1, "0 0 0") + one + section("Color", limit + 1, "") +
+                                   section("Face_Color", 1, "0 0 0")),
+              mesgReport(kMesh, expr, "ORV::Mesh::init", "Color" + tooMany));
+
+    // At the limit the mesh loads.
+    std::string path = dir.Write("edge.txt", "Mesh { m }\n" + section("Position", limit, "1 2 3") + one);
+    auto r = RunInChild([&] {
+        Mesh* pMesh = Mesh::Load(path.c_str(), false);
+        printf("%u %u", pMesh->mVtxPosNum, pMesh->mTriPosNum);
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::to_string(limit) + " 1");
+}
+
