@@ -13,6 +13,12 @@ float BSPTree::sBalanceWeight = 1.0f;
 // this close (in edge parameter) to an end point is not added twice.
 static constexpr double SPLIT_EPSILON = 0.001;
 
+// The most triangles a build of given triangles may hold, whole or cut.
+static size_t growthLimit(size_t given) {
+    uint64_t limit = static_cast<uint64_t>(given) * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
+    return static_cast<size_t>(ORV::Min<uint64_t>(limit, ORV::MAX_BUILD_TRI_NUM));
+}
+
 BSPNode::~BSPNode() {
     std::vector<BSPNode*> stack;
     if (mpFront != nullptr) stack.push_back(mpFront);
@@ -91,9 +97,16 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         std::vector<Triangle> list;
         BSPNode** ppSlot;
     };
-    BSPNode* pResult = nullptr;
+    // The subtree hangs from a holder until it is complete, so that a build
+    // abandoned half way frees what it made.
+    BSPNode holder;
     std::vector<Pending> stack;
-    stack.push_back(Pending{depth, std::move(list), &pResult});
+    // Triangles held in lists and nodes: cutting may not grow them past a
+    // stated multiple of the input.
+    const size_t given = list.size();
+    size_t held = given;
+    const size_t heldMax = growthLimit(given);
+    stack.push_back(Pending{depth, std::move(list), &holder.mpFront});
 
     while (!stack.empty()) {
         Pending job = std::move(stack.back());
@@ -155,6 +168,12 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         if (inPlaceSide != 0) {
             job.list.resize(write);
             (inPlaceSide == TRI_FRONT ? frontList : backList) = std::move(job.list);
+        } else {
+            held = held + frontList.size() + backList.size() + pNode->mTriList.size() + 1 -
+                   job.list.size();
+            ORV_ASSERT_MESG(held <= heldMax,
+                            "Cutting would grow the tree past %zu triangles (%zu given)!!",
+                            heldMax, given);
         }
 
         pNode->mPlane = plane;
@@ -164,6 +183,8 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         stack.push_back(Pending{job.depth + 1, std::move(backList), &pNode->mpBack});
         stack.push_back(Pending{job.depth + 1, std::move(frontList), &pNode->mpFront});
     }
+    BSPNode* pResult = holder.mpFront;
+    holder.mpFront = nullptr;
     return pResult;
 }
 

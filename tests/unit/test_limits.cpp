@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
 #include "ORV_Mesh.h"
@@ -106,6 +107,23 @@ std::string section(const std::string& name, uint32_t count, const std::string& 
 const std::string kTokenTree = "framework/ORV_TokenTree.cpp";
 const std::string kMesh = "framework/ORV_Mesh.cpp";
 const std::string kImage = "src/ORV_Image.cpp";
+const std::string kTree = "src/GameStates/BSPTree.cpp";
+
+// Three families of k large triangles in the planes x, y and z = i - k/2 +
+// 1/2: every triangle crosses all those of the other two families, so the
+// tree holds about k^3 pieces.
+std::vector<Triangle> crossedSlabs(int k) {
+    std::vector<Triangle> list;
+    const float big = static_cast<float>(k);
+    for (int i = 0; i < k; ++i) {
+        const float c = static_cast<float>(i) - 0.5f * static_cast<float>(k) + 0.5f;
+        list.push_back(Triangle(ORV::Vec3(c, -big, -big), ORV::Vec3(c, big, -big), ORV::Vec3(c, 0, big)));
+        list.push_back(Triangle(ORV::Vec3(-big, c, -big), ORV::Vec3(0, c, big), ORV::Vec3(big, c, -big)));
+        list.push_back(Triangle(ORV::Vec3(-big, -big, c), ORV::Vec3(big, -big, c), ORV::Vec3(0, big, c)));
+    }
+    return list;
+}
+
 }  // namespace
 
 TEST(Limits, StatedValues) {
@@ -114,6 +132,9 @@ TEST(Limits, StatedValues) {
     EXPECT_EQ(ORV::MAX_IMAGE_BYTE_NUM, 64u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_TOKEN_NUM, 16u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_MESH_ELEMENT_NUM, 1024u * 1024);
+    EXPECT_EQ(ORV::MAX_BUILD_GROWTH, 256u);
+    EXPECT_EQ(ORV::BUILD_GROWTH_SLACK, 4096u);
+    EXPECT_EQ(ORV::MAX_BUILD_TRI_NUM, 8u * 1024 * 1024);
 }
 
 TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
@@ -254,3 +275,23 @@ TEST(LimitMesh, SectionsWithMoreElementsAreRefusedBeforeTheirArrays) {
     EXPECT_EQ(r.out, std::to_string(limit) + " 1");
 }
 
+TEST(LimitTree, ABuildThatWouldGrowPastItsMultipleIsRefused) {
+    // 48 triangles may grow to 256 x 48 + 4096 = 16384; these would reach
+    // about 16^3 x 2.
+    auto r = RunInChild([] {
+        BSPTree tree;
+        tree.Build(crossedSlabs(16));
+        printf("not refused: %u deep\n", tree.Depth());
+    });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, mesgReport(kTree, "held <= heldMax", "BSPTree::BuildNode",
+                                "Cutting would grow the tree past 16384 triangles (48 given)!!"));
+
+    // 36 triangles growing more than 200-fold stay within their 13312.
+    BSPTree tree;
+    tree.Build(crossedSlabs(12));
+    size_t stored = 0;
+    tree.Walk(ORV::Vec3(0.0f), [&](const Triangle&) { ++stored; });
+    EXPECT_GT(stored, 36u * 100);
+    EXPECT_LE(stored, 36u * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK);
+}
