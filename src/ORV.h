@@ -33,6 +33,12 @@ const char* FuncName(const char* pPretty);
 // standard input and standard output), exit(1).
 [[noreturn]] void End();
 
+#ifdef ORV_FUZZ
+// Fuzz builds only: End throws this instead of exiting, so that a report on a
+// bad input returns to the fuzz target as an expected outcome, not a crash.
+struct Halt {};
+#endif
+
 }  // namespace Report
 }  // namespace ORV
 

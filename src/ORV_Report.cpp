@@ -69,6 +69,9 @@ static void waitKey() {
 
 void End() {
     fflush(stdout);
+#ifdef ORV_FUZZ
+    throw Halt();
+#endif
     waitKey();
     exit(1);
 }

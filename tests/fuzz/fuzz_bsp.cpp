@@ -1,0 +1,258 @@
+// Fuzz target: the BSP tree's construction, cutting and traversal on
+// arbitrary triangle soups.
+//
+// The bytes describe the score weights and a list of triangles whose
+// coordinates come from a grid, from a table of awkward values (the
+// tolerances and their neighbours, tiny, huge, infinite and NaN) or from raw
+// float bits, and which may repeat, rotate, flip or nudge earlier triangles
+// (coincident and nearly coplanar ones). A second mode cuts one triangle by
+// the plane of another, as the construction does.
+//
+// Checked: the walk hands over every stored triangle once from any eye; lists
+// are never empty and node types and depth agree with the nodes; no stored
+// triangle lacks a plane; every piece lies within the bounds of the input; the
+// same list and weights build the same tree again.
+#include "BSPTree.h"
+#include "FuzzSupport.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+const size_t kTriMax = 160;
+
+class Reader {
+public:
+    Reader(const uint8_t* p, size_t n) : mp(p), mn(n) {}
+    bool Empty() const { return mn == 0; }
+    uint8_t Byte() {
+        if (mn == 0) return 0;
+        --mn;
+        return *mp++;
+    }
+    float Bits() {
+        uint32_t u = 0;
+        for (int i = 0; i < 4; ++i) u = (u << 8) | Byte();
+        float f;
+        memcpy(&f, &u, sizeof f);
+        return f;
+    }
+
+private:
+    const uint8_t* mp;
+    size_t mn;
+};
+
+float coordinate(Reader& r) {
+    static const float kSpecial[] = {
+        0.0f, -0.0f, 0.001f, -0.001f, 0.0009f, 0.0011f, 0.005f, 0.0099f,
+        0.01f, -0.01f, 0.0101f, 0.02f, 1e-4f, 1e-7f, 1e-20f, 1e-38f,
+        FLT_MIN, std::numeric_limits<float>::denorm_min(), 1e3f, 1e6f, 1e10f, 1e19f, 1e20f, 1e30f,
+        1e38f, FLT_MAX, -FLT_MAX, std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+        16777216.0f, 16777217.0f};
+    const uint8_t b = r.Byte();
+    if (b < 0xC0) return (static_cast<int>(b) - 96) * 0.125f;  // a grid from -12 to 11.875
+    if (b < 0xE0) return kSpecial[b - 0xC0];
+    if (b < 0xF0) return (static_cast<int>(r.Byte()) - 128) * 0.0005f;  // near the bands
+    return r.Bits();
+}
+
+Triangle triangle(Reader& r, const std::vector<Triangle>& earlier) {
+    const uint8_t op = r.Byte();
+    if (op >= 0xE0 && !earlier.empty()) {
+        Triangle t = earlier[r.Byte() % earlier.size()];
+        switch (op & 3) {
+        case 0:  // the same triangle again
+            break;
+        case 1: {  // corners rotated: the same plane and winding
+            ORV::Vec3 p = t.mPos[0];
+            t.mPos[0] = t.mPos[1];
+            t.mPos[1] = t.mPos[2];
+            t.mPos[2] = p;
+            break;
+        }
+        case 2:  // winding flipped
+            std::swap(t.mPos[1], t.mPos[2]);
+            break;
+        default: {  // nudged: nearly coplanar with the original
+            float d = (static_cast<int>(r.Byte()) - 128) * 0.0001f;
+            for (ORV::Vec3& p : t.mPos) p.z += d;
+            break;
+        }
+        }
+        return t;
+    }
+    Triangle t;
+    for (int k = 0; k < 3; ++k) {
+        float x = coordinate(r), y = coordinate(r), z = coordinate(r);
+        t.mPos[k] = ORV::Vec3(x, y, z);
+        t.mClr[k] = ORV::Color(0.1f * k, 0.5f, static_cast<float>(earlier.size()), 1.0f);
+    }
+    return t;
+}
+
+bool finite(const ORV::Vec3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+struct Box {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    void Add(const ORV::Vec3& p) {
+        const float c[3] = {p.x, p.y, p.z};
+        for (int i = 0; i < 3; ++i) {
+            lo[i] = std::min(lo[i], static_cast<double>(c[i]));
+            hi[i] = std::max(hi[i], static_cast<double>(c[i]));
+        }
+    }
+    // Inside, give or take the rounding of a cut point at this scale and the
+    // cut's tolerance: a cut within 0.001 of an edge's end (in the edge's
+    // parameter) may lie that far beyond it.
+    bool Holds(const ORV::Vec3& p) const {
+        const float c[3] = {p.x, p.y, p.z};
+        double extent = 0.0;
+        for (int i = 0; i < 3; ++i) extent = std::max(extent, hi[i] - lo[i]);
+        for (int i = 0; i < 3; ++i) {
+            double slack = 1e-5 * std::max(std::fabs(lo[i]), std::fabs(hi[i])) + 1e-3 * extent + 1e-6;
+            if (!(c[i] >= lo[i] - slack && c[i] <= hi[i] + slack)) return false;
+        }
+        return true;
+    }
+};
+
+void checkTree(const BSPTree& tree, const std::vector<Triangle>& list) {
+    FUZZ_CHECK(tree.TriNum() == static_cast<int32_t>(list.size()));
+    Box box;
+    size_t usable = 0;
+    for (const Triangle& t : list) {
+        if (IsDegenerate(t)) continue;
+        ++usable;
+        for (const ORV::Vec3& p : t.mPos) box.Add(p);
+    }
+    FUZZ_CHECK(tree.DegenerateNum() >= list.size() - usable);
+
+    size_t stored = 0;
+    uint32_t depth = 0;
+    tree.VisitNodes([&](const BSPNode& node, uint32_t d) {
+        FUZZ_CHECK(!node.mTriList.empty());
+        bool children = node.mpFront != nullptr || node.mpBack != nullptr;
+        FUZZ_CHECK(node.mType == (children ? BSPNode::TYPE_INTERIOR : BSPNode::TYPE_LEAF));
+        for (const Triangle& t : node.mTriList) {
+            FUZZ_CHECK(!IsDegenerate(t));
+            for (const ORV::Vec3& p : t.mPos) FUZZ_CHECK(finite(p) && box.Holds(p));
+        }
+        stored += node.mTriList.size();
+        depth = std::max(depth, d);
+    });
+    FUZZ_CHECK(tree.Depth() == depth);
+    FUZZ_CHECK((stored == 0) == (usable == 0));
+    // Cutting leaves at most three pieces of a triangle behind per cut; every
+    // input triangle that has a plane is kept whole or in pieces.
+    FUZZ_CHECK(stored + tree.DegenerateNum() >= list.size());
+
+    const ORV::Vec3 eyes[] = {ORV::Vec3(0.0f, 0.0f, 10.0f), ORV::Vec3(0.0f),
+                              ORV::Vec3(-3.0f, 7.0f, -1e6f), list.empty() ? ORV::Vec3(1.0f) : list[0].mPos[0]};
+    for (const ORV::Vec3& eye : eyes) {
+        size_t walked = 0;
+        tree.Walk(eye, [&](const Triangle&) { ++walked; });
+        FUZZ_CHECK(walked == stored);
+    }
+}
+
+void buildAndCheck(Reader& r) {
+    const uint8_t weights = r.Byte();
+    // The demo's weights only grow: 0.1 per press of key 3, 1.0 per press of 4.
+    BSPTree::sSplitWeight = 1.1f + 0.1f * (weights & 15);
+    BSPTree::sBalanceWeight = 1.0f + static_cast<float>(weights >> 4);
+    std::vector<Triangle> list;
+    while (!r.Empty() && list.size() < kTriMax) list.push_back(triangle(r, list));
+
+    BSPTree tree;
+    tree.Build(list);
+    checkTree(tree, list);
+    BSPTree again;
+    again.Build(list);
+    FUZZ_CHECK(again.IsIdentical(tree));
+    // A rebuild of a built tree replaces it (the demo's keys 3 and 4).
+    tree.Build(list);
+    FUZZ_CHECK(again.IsIdentical(tree));
+    tree.Clear();
+    FUZZ_CHECK(tree.Root() == nullptr);
+}
+
+// One cut, as the construction makes it: a triangle classified as spanning
+// the unit plane of another.
+void cutAndCheck(Reader& r) {
+    std::vector<Triangle> two;
+    two.push_back(triangle(r, two));
+    two.push_back(triangle(r, two));
+    const Triangle& tri = two[0];
+    if (IsDegenerate(two[1])) return;
+    Plane plane;
+    plane.Set(two[1].mPos[0], two[1].mPos[1], two[1].mPos[2]);
+    if (ClassifyTriangle(plane, tri) != TRI_SPANNING) return;
+
+    Triangle back[2], front[2];
+    BSPTree::SplitTriangle(tri, plane, back, front);
+    auto dump = [&] {
+        fprintf(stderr, "plane %.9g %.9g %.9g %.9g\n", plane.mNormal.x, plane.mNormal.y,
+                plane.mNormal.z, plane.mD);
+        const Triangle* all[] = {&tri, &back[0], &back[1], &front[0], &front[1]};
+        const char* names[] = {"cut", "back 0", "back 1", "front 0", "front 1"};
+        for (int i = 0; i < 5; ++i) {
+            fprintf(stderr, "%-7s", names[i]);
+            for (const ORV::Vec3& p : all[i]->mPos)
+                fprintf(stderr, "  (%.9g %.9g %.9g) d=%.9g", p.x, p.y, p.z, plane.Distance(p));
+            fprintf(stderr, "\n");
+        }
+    };
+    Box box;
+    for (const ORV::Vec3& p : tri.mPos) box.Add(p);
+    // Edges or distances at the end of the float range give infinite or NaN
+    // cut points, which the construction drops as pieces without a plane.
+    bool finiteEdges = finite(tri.mPos[1] - tri.mPos[0]) && finite(tri.mPos[2] - tri.mPos[1]) &&
+                       finite(tri.mPos[0] - tri.mPos[2]);
+    for (const ORV::Vec3& p : tri.mPos) finiteEdges = finiteEdges && std::isfinite(plane.Distance(p));
+    for (const Triangle* pSide : {back, front}) {
+        for (int piece = 0; piece < 2; ++piece) {
+            const Triangle& p = pSide[piece];
+            for (int k = 0; k < 3; ++k) {
+                // Colours go by corner index, never interpolated.
+                FUZZ_CHECK(memcmp(&p.mClr[k], &tri.mClr[k], sizeof(ORV::Color)) == 0);
+                // The empty second piece sits at the origin, outside the box.
+                bool empty = piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) &&
+                             p.mPos[1].IsEqual(p.mPos[2]);
+                if (finiteEdges && !empty && !box.Holds(p.mPos[k])) {
+                    dump();
+                    FUZZ_CHECK(box.Holds(p.mPos[k]));
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
+    Reader r(pData, size);
+    const uint8_t mode = r.Byte();
+    std::string report;
+    bool finished = orvfuzz::RunReporting(
+        [&] {
+            if (mode & 1) cutAndCheck(r);
+            else buildAndCheck(r);
+        },
+        &report);
+    // No triangle soup may end in any other report: the cut's list-size
+    // halts mean the cutting is wrong.
+    if (!finished && !orvfuzz::IsGrowthRefusal(report)) {
+        fprintf(stderr, "%s", report.c_str());
+        FUZZ_CHECK(finished || orvfuzz::IsGrowthRefusal(report));
+    }
+    return 0;
+}
