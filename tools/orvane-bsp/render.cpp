@@ -45,12 +45,11 @@ void render(const RenderOptions& opt) {
     if (!gl.Ok()) throw Error("no offscreen OpenGL context: " + gl.Error());
     BeginFrame(width, height);
     ApplyLookAt(view);
-    DrawDemo(tree, list, order, view.eye);
+    const size_t drawn = DrawDemo(tree, list, order, view.eye);
     WritePng(opt.out, gl.ReadPixels(), width, height);
-    std::printf("%s: %dx%d, %u triangles in %s order, eye (%g, %g, %g), target (%g, %g, %g)\n",
-                opt.out.c_str(), width, height,
-                order == Order::DepthBuffer ? unsigned(list.size()) : unsigned(tree.DrawNum()),
-                OrderName(order), double(view.eye.x), double(view.eye.y), double(view.eye.z),
+    std::printf("%s: %dx%d, %zu triangles in %s order, eye (%g, %g, %g), target (%g, %g, %g)\n",
+                opt.out.c_str(), width, height, drawn, OrderName(order), double(view.eye.x),
+                double(view.eye.y), double(view.eye.z),
                 double(view.target.x), double(view.target.y), double(view.target.z));
 }
 

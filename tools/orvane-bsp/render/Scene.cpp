@@ -27,8 +27,8 @@ void drawTriangle(const Triangle& tri, bool outline) {
     glEnd();
 }
 
-void draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
-          bool outline) {
+size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
+            bool outline) {
     switch (order) {
     case Order::Tree: {
         const uint32_t flags = tree.Flags();
@@ -37,13 +37,13 @@ void draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const O
         tree.Draw(eye);
         tree.ClearFlags(~0u);
         tree.SetFlags(flags);
-        break;
+        return size_t(tree.DrawNum());
     }
     case Order::Reversed: {
         std::vector<const Triangle*> walk;
         tree.Walk(eye, [&](const Triangle& tri) { walk.push_back(&tri); });
         for (auto it = walk.rbegin(); it != walk.rend(); ++it) drawTriangle(**it, outline);
-        break;
+        return walk.size();
     }
     case Order::DepthBuffer:
         glEnable(GL_DEPTH_TEST);
@@ -58,8 +58,9 @@ void draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const O
         for (const Triangle& tri : list) drawTriangle(tri, outline);
         glDisable(GL_POLYGON_OFFSET_FILL);
         glDisable(GL_DEPTH_TEST);
-        break;
+        return list.size();
     }
+    return 0;
 }
 
 bool isBackground(const std::vector<uint8_t>& px, size_t i) {
@@ -119,16 +120,17 @@ void ApplyLookAt(const LookAt& view) {
               view.up.x, view.up.y, view.up.z);
 }
 
-void DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
-              const ORV::Vec3& eye) {
-    draw(tree, list, order, eye, true);
+size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
+                const ORV::Vec3& eye) {
+    return draw(tree, list, order, eye, true);
 }
 
-void DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
-               const ORV::Vec3& eye) {
+size_t DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
+                 const ORV::Vec3& eye) {
     glShadeModel(GL_FLAT);
-    draw(tree, list, order, eye, false);
+    const size_t drawn = draw(tree, list, order, eye, false);
     glShadeModel(GL_SMOOTH);
+    return drawn;
 }
 
 double Agreement(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance,

@@ -48,12 +48,12 @@ void ApplyLookAt(const LookAt& view);
 
 // Draws as the demo does: each triangle filled flat in its corner 0 colour,
 // then outlined in black. Tree uses the tree's own Draw; list is the mesh's
-// triangle list, used by DepthBuffer.
-void DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
-              const ORV::Vec3& eye);
+// triangle list, used by DepthBuffer. Returns the number of triangles drawn.
+size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
+                const ORV::Vec3& eye);
 // The oracle's pass: flat fills only (glShadeModel(GL_FLAT)), no outlines.
-void DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
-               const ORV::Vec3& eye);
+size_t DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
+                 const ORV::Vec3& eye);
 
 // The background grey of the demo, 0.25 in every channel, as a byte.
 constexpr uint8_t BACKGROUND_BYTE = 64;
