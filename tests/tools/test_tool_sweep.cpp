@@ -106,6 +106,27 @@ TEST(ToolSweep, CsvGoesToStandardOutputAndThePlotIsAPicture) {
     EXPECT_TRUE(orvbsp::ReadPng(png, &px, &w, &h, &error)) << error;
 }
 
+// On a terminal (here a pseudo-terminal from script(1)) a bar counts the
+// grid points; in a pipe, as in every other test here, nothing of it shows.
+TEST(ToolSweep, ProgressBarOnATerminalOnly) {
+    orvtest::TempDir dir;
+    const std::string csv = dir.Path("s.csv");
+    const std::string cmd = std::string("script -qec '") + ORVANE_BSP + " sweep " + kHand +
+                            " --split 0:1:0.5 --balance 1:2:1 --csv " + csv + "' /dev/null";
+    FILE* pPipe = popen(cmd.c_str(), "r");
+    ASSERT_NE(pPipe, nullptr);
+    std::string text;
+    char buf[512];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pPipe)) > 0) text.append(buf, n);
+    EXPECT_EQ(pclose(pPipe), 0) << text;
+    EXPECT_NE(text.find("\r[" + std::string(40, '.') + "] 0/6"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r[" + std::string(40, '#') + "] 6/6"), std::string::npos) << text;
+    auto piped = RunTool({"sweep", kHand, "--split", "0:1:0.5", "--balance", "1:2:1", "--csv", csv});
+    EXPECT_EQ(piped.err, "");
+    EXPECT_EQ(parseCsv(orvtest::ReadText(csv)).size(), 7u);
+}
+
 TEST(ToolSweep, BadRangesAndFilesAreRefused) {
     auto range = RunTool({"sweep", kHand, "--split", "2:1:0.5", "--balance", "1:1:1"});
     EXPECT_EQ(range.exitCode, 1);
