@@ -48,15 +48,10 @@ int stlTriangles(const std::string& path) {
     return n;
 }
 
-// Triangles of an OFF file: the header gives the counts, each face line
-// starts with its corner count.
-int offTriangles(const std::string& path) {
-    std::ifstream in(path);
-    std::string magic;
-    int vertexNum = 0, faceNum = 0, edgeNum = 0;
-    in >> magic >> vertexNum >> faceNum >> edgeNum;
+// Triangles of faceNum face lines after vertexNum vertex lines, each face
+// line starting with its corner count (OFF and ASCII PLY).
+int faceLineTriangles(std::istream& in, int vertexNum, int faceNum) {
     std::string line;
-    std::getline(in, line);
     for (int i = 0; i < vertexNum; ++i) std::getline(in, line);
     int n = 0;
     for (int i = 0; i < faceNum; ++i) {
@@ -66,6 +61,16 @@ int offTriangles(const std::string& path) {
         n += fan(corners);
     }
     return n;
+}
+
+// Triangles of an OFF file: the header line gives the counts.
+int offTriangles(const std::string& path) {
+    std::ifstream in(path);
+    std::string magic, rest;
+    int vertexNum = 0, faceNum = 0;
+    in >> magic >> vertexNum >> faceNum;
+    std::getline(in, rest);
+    return faceLineTriangles(in, vertexNum, faceNum);
 }
 
 // Triangles of an ASCII PLY file whose elements are vertices then faces.
@@ -81,15 +86,7 @@ int plyTriangles(const std::string& path) {
         if (a == "element" && b == "vertex") vertexNum = count;
         if (a == "element" && b == "face") faceNum = count;
     }
-    for (int i = 0; i < vertexNum; ++i) std::getline(in, line);
-    int n = 0;
-    for (int i = 0; i < faceNum; ++i) {
-        int corners = 0;
-        in >> corners;
-        std::getline(in, line);
-        n += fan(corners);
-    }
-    return n;
+    return faceLineTriangles(in, vertexNum, faceNum);
 }
 
 struct Converted {

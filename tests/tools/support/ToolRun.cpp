@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -81,7 +82,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (!mPath.empty()) std::system(("rm -rf '" + mPath + "'").c_str());
+    std::error_code ignored;
+    if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
 }
 
 std::string ReadText(const std::string& path) {
