@@ -13,6 +13,13 @@ float BSPTree::sBalanceWeight = 1.0f;
 // this close (in edge parameter) to an end point is not added twice.
 static constexpr double SPLIT_EPSILON = 0.001;
 
+namespace {
+// SplitTriangle without its list-size halts: the pieces of each side with
+// three or four points; *pFrontNum and *pBackNum get the sides' point counts.
+void cutTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack, Triangle* pFront,
+                 int* pFrontNum, int* pBackNum);
+}  // namespace
+
 // The most triangles a build of given triangles may hold, whole or cut.
 static size_t growthLimit(size_t given) {
     uint64_t limit = static_cast<uint64_t>(given) * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
@@ -71,10 +78,19 @@ void BSPTree::splitInto(const Triangle& tri, const Plane& plane, std::vector<Tri
                         std::vector<Triangle>& backList) {
     Triangle back[2];
     Triangle front[2];
-    SplitTriangle(tri, plane, back, front);
+    int pointNum[2];
+    cutTriangle(tri, plane, back, front, &pointNum[0], &pointNum[1]);
+    if (pointNum[0] > 4 || pointNum[1] > 4) SplitTriangle(tri, plane, back, front);  // halts
     const Triangle* pSide[2] = {front, back};
     std::vector<Triangle>* pList[2] = {&frontList, &backList};
     for (int side = 0; side < 2; ++side) {
+        // A sliver whose side the tolerances cut down to fewer than three
+        // points: that side has no area to keep, and is counted like a piece
+        // without a plane instead of halting the build.
+        if (pointNum[side] < 3) {
+            ++mDegenerateNum;
+            continue;
+        }
         for (int piece = 0; piece < 2; ++piece) {
             const Triangle& p = pSide[side][piece];
             if (piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) && p.mPos[1].IsEqual(p.mPos[2]))
@@ -271,10 +287,8 @@ void fillPieces(const PointList& points, const Triangle& tri, Triangle* pPieces)
 
 bool nearZero(double t) { return -SPLIT_EPSILON < t && t < SPLIT_EPSILON; }
 
-}  // namespace
-
-void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
-                            Triangle* pFront) {
+void cutTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack, Triangle* pFront,
+                 int* pFrontNum, int* pBackNum) {
     // Classify all corners before cutting anything.
     CornerSide side[3];
     for (int k = 0; k < 3; ++k) {
@@ -324,14 +338,25 @@ void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* p
         pCurrent->Append(tri.mPos[b]);
     }
 
-    if (frontList.mNum < 3 || frontList.mNum > 4) {
-        ORV_HALT("Invalid front list size: %d", frontList.mNum);
+    *pFrontNum = frontList.mNum;
+    *pBackNum = backList.mNum;
+    if (frontList.mNum >= 3 && frontList.mNum <= 4) fillPieces(frontList, tri, pFront);
+    if (backList.mNum >= 3 && backList.mNum <= 4) fillPieces(backList, tri, pBack);
+}
+
+}  // namespace
+
+void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
+                            Triangle* pFront) {
+    int frontNum = 0;
+    int backNum = 0;
+    cutTriangle(tri, plane, pBack, pFront, &frontNum, &backNum);
+    if (frontNum < 3 || frontNum > 4) {
+        ORV_HALT("Invalid front list size: %d", frontNum);
     }
-    fillPieces(frontList, tri, pFront);
-    if (backList.mNum < 3 || backList.mNum > 4) {
-        ORV_HALT("Invalid back list size: %d", backList.mNum);
+    if (backNum < 3 || backNum > 4) {
+        ORV_HALT("Invalid back list size: %d", backNum);
     }
-    fillPieces(backList, tri, pBack);
 }
 
 void BSPTree::Draw(const ORV::Vec3& eye) {
