@@ -98,20 +98,23 @@ inline bool IsReport(const std::string& text) {
            text.find("\nFile: ") != std::string::npos;
 }
 
-// The reports a tree build may end in: cutting would grow it past its stated
-// multiple of the input (a hostile soup, or coordinates so large that float
-// rounding is coarser than the tolerances), or a cut that leaves one side of a
-// sliver with fewer than three points, which SplitTriangle's list-size checks halt on
-// (docs/bad-input.md).
-inline bool IsTreeReport(const std::string& text) {
+// The one report a tree build may end in: cutting would grow it past its
+// stated multiple of the input (a hostile soup, or coordinates so large that
+// float rounding is coarser than the tolerances).
+inline bool IsGrowthRefusal(const std::string& text) {
+    return !gOutCaptured || (IsReport(text) &&
+                             text.find("\nMesg: Cutting would grow the tree past ") != std::string::npos);
+}
+
+// SplitTriangle called by itself halts on a sliver whose side the tolerances
+// cut down to fewer than three points (the build drops such a side instead).
+// More than four points cannot come from three edges and means the cut is
+// wrong.
+inline bool IsSliverHalt(const std::string& text) {
     if (!gOutCaptured) return true;
-    if (!IsReport(text)) return false;
-    if (text.find("\nMesg: Cutting would grow the tree past ") != std::string::npos) return true;
-    if (text.rfind("ORV_HALT:\n", 0) != 0 ||
+    if (!IsReport(text) || text.rfind("ORV_HALT:\n", 0) != 0 ||
         text.find("\nFunc: BSPTree::SplitTriangle\n") == std::string::npos)
         return false;
-    // Fewer than three points: the tolerances cut a side away. More than four
-    // cannot come from three edges and means the cut is wrong.
     for (const char* pSide : {"front", "back"})
         for (char n = '0'; n <= '2'; ++n)
             if (text.find(std::string("\nMesg: Invalid ") + pSide + " list size: " + n + "\n") !=
