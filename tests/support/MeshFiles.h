@@ -1,0 +1,29 @@
+// MeshFiles.h - triangle lists from mesh files, for the tree's tests and
+// benchmarks: Orvane's own mesh text (read as the demo reads it) and any file
+// Assimp imports, such as the OBJ meshes of Debian's assimp-testmodels.
+#ifndef ORV_TEST_MESH_FILES_H
+#define ORV_TEST_MESH_FILES_H
+
+#include "Triangle.h"
+
+#include <string>
+#include <vector>
+
+namespace orvtest {
+
+// Where assimp-testmodels puts its meshes.
+extern const char* const kAssimpModelsDir;
+
+// The triangles of an Orvane mesh file, one record per mesh triangle with
+// the corner colours the demo gives them. Empty when the file does not load.
+std::vector<Triangle> LoadMeshTriangles(const std::string& path);
+
+// The triangles of any file Assimp reads (triangulated, all parts in world
+// coordinates, points and lines left out), in file order. Each face is
+// coloured by its normal as orvane-bsp convert colours it. Empty when the
+// file does not import; pError then receives Assimp's message.
+std::vector<Triangle> ImportTriangles(const std::string& path, std::string* pError = nullptr);
+
+}  // namespace orvtest
+
+#endif
