@@ -2,6 +2,10 @@
 // of the demo's BSP tree.
 #include "BSPTree.h"
 
+#include "BSPBuild.h"
+
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -25,6 +29,50 @@ static size_t growthLimit(size_t given) {
     uint64_t limit = static_cast<uint64_t>(given) * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
     return static_cast<size_t>(ORV::Min<uint64_t>(limit, ORV::MAX_BUILD_TRI_NUM));
 }
+
+// A list keeping all but at most one in CHAIN_RATIO of its parent's triangles
+// (and at least CARRY_MIN) inherits its candidates' counts.
+static constexpr size_t CHAIN_RATIO = 8;
+static constexpr size_t CARRY_MIN = 64;
+
+namespace {
+
+// A long build's progress on one console line, rewritten in place. The line
+// is blanked at the end with the cursor at its start, so the demo's status
+// line rewrites it as before.
+class Progress {
+public:
+    Progress() : mStart(Clock::now()), mLast(mStart) {}
+    ~Progress() {
+        if (!mShown) return;
+        printf("\r%*s\r", WIDTH, "");
+        fflush(stdout);
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void Update(size_t nodes, size_t left) {
+        const Clock::time_point now = Clock::now();
+        if (seconds(now - mStart) < bspbuild::ProgressDelay()) return;
+        if (mShown && seconds(now - mLast) < 0.1) return;
+        mLast = now;
+        mShown = true;
+        char text[WIDTH + 1];
+        snprintf(text, sizeof(text), "Building the BSP tree: %zu nodes done, %zu triangles left",
+                 nodes, left);
+        printf("\r%-*s", WIDTH, text);
+        fflush(stdout);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int WIDTH = 78;
+    static double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+    Clock::time_point mStart, mLast;
+    bool mShown = false;
+};
+
+}  // namespace
 
 BSPNode::~BSPNode() {
     std::vector<BSPNode*> stack;
@@ -112,6 +160,8 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         uint32_t depth;
         std::vector<Triangle> list;
         BSPNode** ppSlot;
+        bspbuild::Carry carry;  // the list's candidates counted, or empty
+        bool countAll;          // count every candidate in full, to carry them on
     };
     // The subtree hangs from a holder until it is complete, so that a build
     // abandoned half way frees what it made.
@@ -122,7 +172,10 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
     const size_t given = list.size();
     size_t held = given;
     const size_t heldMax = growthLimit(given);
-    stack.push_back(Pending{depth, std::move(list), &holder.mpFront});
+    size_t nodeNum = 0;
+    size_t left = given;
+    Progress progress;
+    stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}, false});
 
     while (!stack.empty()) {
         Pending job = std::move(stack.back());
@@ -134,17 +187,30 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         ORV_ASSERT_ALLOC(pNode);
         *job.ppSlot = pNode;
 
+        ++nodeNum;
         if (job.list.size() == 1) {
             const Triangle& tri = job.list[0];
             pNode->mPlane = Plane(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
             pNode->mTriList.push_back(tri);
             pNode->mType = BSPNode::TYPE_LEAF;
+            --left;
+            progress.Update(nodeNum, left);
             continue;
         }
 
         // The splitter is skipped rather than erased, so nothing shifts; it
         // is copied out before the list's storage is reused below.
-        const size_t splitIndex = ChooseSplitterIndex(job.list);
+        const size_t n = job.list.size();
+        uint64_t work = 0;
+        size_t splitIndex;
+        if (!job.carry.Empty()) {
+            splitIndex = bspbuild::ChooseFromCarry(job.carry, sSplitWeight, sBalanceWeight);
+        } else if (job.countAll) {
+            splitIndex =
+                bspbuild::CountAndChoose(job.list, sSplitWeight, sBalanceWeight, job.carry);
+        } else {
+            splitIndex = bspbuild::ChooseSplitter(job.list, sSplitWeight, sBalanceWeight, &work);
+        }
         Plane plane;
         plane.Set(job.list[splitIndex].mPos[0], job.list[splitIndex].mPos[1],
                   job.list[splitIndex].mPos[2]);
@@ -166,6 +232,22 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         // list, which then becomes that side's list: a chain of nodes reuses
         // one buffer all the way down.
         const int inPlaceSide = (cutNum != 0) ? 0 : (frontNum >= backNum) ? TRI_FRONT : TRI_BACK;
+        // A chain step: the side kept in place inherits the counts, or, when
+        // this search found nothing to skip, has them all counted to pass on.
+        bspbuild::Carry childCarry;
+        bool childCountAll = false;
+        if (inPlaceSide != 0) {
+            const size_t keep = (inPlaceSide == TRI_FRONT) ? frontNum : backNum;
+            if (keep >= CARRY_MIN && (n - keep) * CHAIN_RATIO <= keep) {
+                if (!job.carry.Empty()) {
+                    bspbuild::Derive(job.list, sides, inPlaceSide, job.carry);
+                    childCarry = std::move(job.carry);
+                } else {
+                    childCountAll = work >= static_cast<uint64_t>(n) * n / 4;
+                }
+            }
+        }
+        job.carry.Clear();
         if (inPlaceSide != TRI_FRONT) frontList.reserve(frontNum + 2 * cutNum);
         if (inPlaceSide != TRI_BACK) backList.reserve(backNum + 2 * cutNum);
         size_t write = 0;
@@ -196,8 +278,16 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         pNode->mTriList.push_back(splitter);
         bool children = !frontList.empty() || !backList.empty();
         pNode->mType = children ? BSPNode::TYPE_INTERIOR : BSPNode::TYPE_LEAF;
-        stack.push_back(Pending{job.depth + 1, std::move(backList), &pNode->mpBack});
-        stack.push_back(Pending{job.depth + 1, std::move(frontList), &pNode->mpFront});
+        left = left + frontList.size() + backList.size() - n;
+        progress.Update(nodeNum, left);
+        const bool frontCarries = inPlaceSide == TRI_FRONT;
+        const bool backCarries = inPlaceSide == TRI_BACK;
+        stack.push_back(Pending{job.depth + 1, std::move(backList), &pNode->mpBack,
+                                backCarries ? std::move(childCarry) : bspbuild::Carry(),
+                                backCarries && childCountAll});
+        stack.push_back(Pending{job.depth + 1, std::move(frontList), &pNode->mpFront,
+                                frontCarries ? std::move(childCarry) : bspbuild::Carry(),
+                                frontCarries && childCountAll});
     }
     BSPNode* pResult = holder.mpFront;
     holder.mpFront = nullptr;
@@ -205,47 +295,7 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
 }
 
 size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list) {
-    const size_t n = list.size();
-    const float balanceWeight = sBalanceWeight;
-    const float splitWeight = sSplitWeight;
-    // Splitter heuristic: fewest cuts against the larger side, weighted; the
-    // start value is a score no candidate can reach without beating it.
-    float best = static_cast<float>(n) * balanceWeight + static_cast<float>(n) * splitWeight;
-    size_t bestIndex = 0;
-    // With both weights non-negative a partial score only grows as its counts
-    // grow, so a candidate may be given up once it cannot beat the best.
-    const bool earlyStop = balanceWeight >= 0.0f && splitWeight >= 0.0f;
-
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t front = 0, back = 0, cut = 0;
-        auto score = [&]() {
-            return static_cast<float>(ORV::Max(front, back)) * balanceWeight +
-                   static_cast<float>(cut) * splitWeight;
-        };
-        // Once even a candidate that counts nothing cannot win, none can.
-        if (earlyStop && !(score() < best)) break;
-        const Triangle& cand = list[i];
-        Plane plane(cand.mPos[0], cand.mPos[1], cand.mPos[2]);
-        plane.Normalize();
-        bool beaten = false;
-        for (size_t j = 0; j < n && !beaten; ++j) {
-            if (j == i) continue;
-            switch (ClassifyTriangle(plane, list[j])) {
-            case TRI_FRONT: ++front; break;
-            case TRI_BACK: ++back; break;
-            case TRI_SPANNING: ++cut; break;
-            default: continue;  // coplanar counts nowhere and cannot raise the score
-            }
-            beaten = earlyStop && !(score() < best);
-        }
-        if (beaten) continue;
-        float s = score();
-        if (s < best) {
-            best = s;
-            bestIndex = i;
-        }
-    }
-    return bestIndex;
+    return bspbuild::ChooseSplitter(list, sSplitWeight, sBalanceWeight);
 }
 
 Triangle BSPTree::ChooseSplitter(std::vector<Triangle>& list, Plane& plane) {

@@ -1,0 +1,257 @@
+// The fast construction against the straightforward one (bench/ReferenceBuild):
+// node by node the same planes, lists, types, depth and shape, bit for bit,
+// on soups, closed and convex meshes, the demo mesh and real meshes, under
+// several weights and thread counts. A long build's progress line.
+//
+// The suite's run keeps to inputs the reference builds in moments; set
+// ORV_BSP_IDENTITY_FULL=1 to add the large ones (minutes).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BSPBuild.h"
+#include "BSPTree.h"
+#include "ChildProcess.h"
+#include "MeshFiles.h"
+#include "ReferenceBuild.h"
+#include "Shapes.h"
+
+using ORV::Vec3;
+
+namespace {
+
+struct Weights {
+    float split, balance;
+    Weights(float s, float b) : split(BSPTree::sSplitWeight), balance(BSPTree::sBalanceWeight) {
+        BSPTree::sSplitWeight = s;
+        BSPTree::sBalanceWeight = b;
+    }
+    ~Weights() {
+        BSPTree::sSplitWeight = split;
+        BSPTree::sBalanceWeight = balance;
+    }
+};
+
+struct Threads {
+    unsigned saved = bspbuild::ThreadCount();
+    explicit Threads(unsigned n) { bspbuild::SetThreadCount(n); }
+    ~Threads() { bspbuild::SetThreadCount(saved); }
+};
+
+bool fullRun() {
+    const char* p = std::getenv("ORV_BSP_IDENTITY_FULL");
+    return p != nullptr && *p != '\0' && *p != '0';
+}
+
+std::string describe(const Plane& p) {
+    std::ostringstream s;
+    s.precision(9);
+    s << "(" << p.mNormal.x << ", " << p.mNormal.y << ", " << p.mNormal.z << "; " << p.mD << ")";
+    return s.str();
+}
+
+// Nodes in VisitNodes order with their depths.
+std::vector<std::pair<const BSPNode*, uint32_t>> nodesOf(const BSPTree& tree) {
+    std::vector<std::pair<const BSPNode*, uint32_t>> out;
+    tree.VisitNodes([&](const BSPNode& node, uint32_t depth) { out.emplace_back(&node, depth); });
+    return out;
+}
+
+// Empty when both trees are the same bit for bit, else where they first part.
+std::string difference(const BSPTree& want, const BSPTree& got) {
+    std::ostringstream s;
+    if (want.Depth() != got.Depth())
+        s << "depth " << got.Depth() << ", reference " << want.Depth() << "; ";
+    if (want.DegenerateNum() != got.DegenerateNum())
+        s << "left out " << got.DegenerateNum() << ", reference " << want.DegenerateNum() << "; ";
+    if (want.TriNum() != got.TriNum()) s << "triangles " << got.TriNum() << "; ";
+    const auto a = nodesOf(want), b = nodesOf(got);
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        const BSPNode& x = *a[i].first;
+        const BSPNode& y = *b[i].first;
+        const char* what = nullptr;
+        if (a[i].second != b[i].second) what = "depth";
+        else if (x.mType != y.mType) what = "type";
+        else if (std::memcmp(&x.mPlane, &y.mPlane, sizeof(Plane)) != 0) what = "plane";
+        else if ((x.mpFront == nullptr) != (y.mpFront == nullptr)) what = "front child";
+        else if ((x.mpBack == nullptr) != (y.mpBack == nullptr)) what = "back child";
+        else if (x.mTriList.size() != y.mTriList.size()) what = "list size";
+        else if (std::memcmp(x.mTriList.data(), y.mTriList.data(),
+                             x.mTriList.size() * sizeof(Triangle)) != 0)
+            what = "list";
+        if (what != nullptr) {
+            s << "node " << i << " at depth " << a[i].second << " differs in its " << what
+              << ": plane " << describe(y.mPlane) << " with " << y.mTriList.size()
+              << " triangles, reference " << describe(x.mPlane) << " with " << x.mTriList.size();
+            return s.str();
+        }
+    }
+    if (a.size() != b.size()) s << b.size() << " nodes, reference " << a.size();
+    // The comparison above and the tree's own must agree.
+    if (s.str().empty() != want.IsIdentical(got)) s << "IsIdentical disagrees";
+    return s.str();
+}
+
+struct Scene {
+    std::string name;
+    std::vector<Triangle> tris;
+};
+
+// Builds with the reference, then with the fast construction on each thread
+// count, and expects the same tree every time.
+void expectIdentical(const Scene& scene, std::initializer_list<unsigned> threadCounts = {1, 2, 3}) {
+    ASSERT_FALSE(scene.tris.empty()) << scene.name;
+    BSPTree want;
+    orvref::Build(want, scene.tris);
+    ASSERT_NE(want.Root(), nullptr) << scene.name;
+    for (unsigned threads : threadCounts) {
+        Threads t(threads);
+        BSPTree got;
+        got.Build(scene.tris);
+        EXPECT_EQ(difference(want, got), "")
+            << scene.name << " on " << threads << " threads, weights " << BSPTree::sSplitWeight
+            << ", " << BSPTree::sBalanceWeight;
+    }
+}
+
+// A convex prism's side: facets around the z axis, each a strip of coplanar
+// triangles. A tree over it is a chain whose every step removes a facet.
+std::vector<Triangle> facetedPrism(uint32_t facets, uint32_t stripsPerFacet) {
+    std::vector<Triangle> out;
+    const double step = 2.0 * 3.14159265358979 / facets;
+    for (uint32_t f = 0; f < facets; ++f) {
+        Vec3 a(static_cast<float>(2.0 * std::cos(f * step)), static_cast<float>(2.0 * std::sin(f * step)), 0.0f);
+        Vec3 b(static_cast<float>(2.0 * std::cos((f + 1) * step)),
+               static_cast<float>(2.0 * std::sin((f + 1) * step)), 0.0f);
+        for (uint32_t k = 0; k < stripsPerFacet; ++k) {
+            Vec3 up0(0.0f, 0.0f, 0.25f * static_cast<float>(k));
+            Vec3 up1(0.0f, 0.0f, 0.25f * static_cast<float>(k + 1));
+            out.emplace_back(a + up0, b + up0, b + up1);
+            out.emplace_back(a + up0, b + up1, a + up1);
+        }
+    }
+    for (size_t i = 0; i < out.size(); ++i)
+        for (int k = 0; k < 3; ++k) out[i].mClr[k] = orvtest::ShapeColor(i);
+    return out;
+}
+
+std::string demoMeshPath() { return std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt"; }
+
+}  // namespace
+
+TEST(BuildIdentity, SoupsTorusSphereAndPrismUnderTheStartWeights) {
+    expectIdentical({"soup 1k", orvtest::RandomSoup(1, 1000, 1.0f, 0.15f)});
+    expectIdentical({"soup of large triangles", orvtest::RandomSoup(9, 300, 1.0f, 1.2f)});
+    expectIdentical({"torus 1k", orvtest::Torus(32, 16)});
+    // Chains: carried counts, counted in parallel and reduced in parallel.
+    expectIdentical({"sphere 600", orvtest::Sphere(20, 16)});
+    expectIdentical({"prism of 24 facets", facetedPrism(24, 48)});
+    expectIdentical({"parallel stack", orvtest::ParallelStack(700, 0.1f)});
+}
+
+TEST(BuildIdentity, OtherWeightsIncludingOnesThatRuleOutEarlyStops) {
+    const std::pair<float, float> weights[] = {
+        {1.6f, 1.0f}, {0.0f, 1.0f}, {1.1f, 0.0f}, {0.0f, 0.0f}, {-1.0f, 1.0f}, {1.1f, -0.5f}};
+    const Scene scenes[] = {{"soup", orvtest::RandomSoup(4, 600, 1.0f, 0.3f)},
+                            {"torus", orvtest::Torus(24, 12)},
+                            {"sphere", orvtest::Sphere(16, 12)}};
+    for (const auto& [split, balance] : weights) {
+        Weights w(split, balance);
+        for (const Scene& scene : scenes) expectIdentical(scene, {1, 2});
+    }
+}
+
+TEST(BuildIdentity, DegenerateInputAndDegeneratePiecesAreDroppedAlike) {
+    std::vector<Triangle> tris = orvtest::RandomSoup(11, 400, 1.0f, 0.8f);
+    // Collinear, coincident and slivers that cut into pieces without a plane.
+    for (size_t i = 0; i < tris.size(); i += 17) tris[i].mPos[2] = tris[i].mPos[1];
+    for (size_t i = 5; i < tris.size(); i += 23)
+        tris[i].mPos[2] = (tris[i].mPos[0] + tris[i].mPos[1]) * 0.5f;
+    for (size_t i = 9; i < tris.size(); i += 29)
+        tris[i].mPos[2] = tris[i].mPos[1] + Vec3(1e-4f, 0.0f, 0.0f);
+    BSPTree want;
+    orvref::Build(want, tris);
+    EXPECT_GT(want.DegenerateNum(), 20u);
+    expectIdentical({"soup with degenerate triangles", tris});
+}
+
+TEST(BuildIdentity, TheDemoMesh) {
+    Scene scene{"demo mesh", orvtest::LoadMeshTriangles(demoMeshPath())};
+    if (scene.tris.empty()) GTEST_SKIP() << "no demo mesh at " << demoMeshPath();
+    expectIdentical(scene);
+    Weights w(1.1f, 3.0f);
+    expectIdentical(scene);
+}
+
+TEST(BuildIdentity, RealMeshesFromAssimpTestModels) {
+    const std::string spider = std::string(orvtest::kAssimpModelsDir) + "/OBJ/spider.obj";
+    std::string error;
+    Scene scene{"spider.obj", orvtest::ImportTriangles(spider, &error)};
+    ASSERT_FALSE(scene.tris.empty()) << spider << ": " << error;
+    EXPECT_EQ(scene.tris.size(), 1368u);
+    expectIdentical(scene, {1, 2});
+    if (!fullRun()) return;
+    const std::string wuson = std::string(orvtest::kAssimpModelsDir) + "/OBJ/WusonOBJ.obj";
+    Scene big{"WusonOBJ.obj", orvtest::ImportTriangles(wuson, &error)};
+    ASSERT_FALSE(big.tris.empty()) << wuson << ": " << error;
+    expectIdentical(big, {1, 2});
+}
+
+TEST(BuildIdentity, LargeInputsWhenAskedFor) {
+    if (!fullRun()) GTEST_SKIP() << "set ORV_BSP_IDENTITY_FULL=1 for the large inputs";
+    expectIdentical({"soup 4k", orvtest::RandomSoup(2, 4000, 1.0f, 0.15f)}, {1, 2});
+    expectIdentical({"torus 4k", orvtest::Torus(64, 32)}, {1, 2});
+    expectIdentical({"sphere 2k", orvtest::Sphere(32, 32)}, {1, 2});
+}
+
+TEST(BuildIdentity, TheReferenceSeesADifferentWeightAsADifferentTree) {
+    // The comparison itself must notice a changed tree.
+    std::vector<Triangle> tris = orvtest::RandomSoup(5, 200, 1.0f, 0.5f);
+    BSPTree want;
+    orvref::Build(want, tris);
+    Weights w(1.1f, 4.0f);
+    BSPTree got;
+    got.Build(tris);
+    EXPECT_NE(difference(want, got), "");
+}
+
+TEST(BuildProgress, ALongBuildRewritesOneLineAndBlanksItAtTheEnd) {
+    auto r = orvtest::RunInChild([] {
+        bspbuild::SetProgressDelay(0.0);
+        BSPTree tree;
+        tree.Build(orvtest::Sphere(24, 20));
+        bspbuild::SetProgressDelay(0.5);
+        printf("after");
+    });
+    ASSERT_EQ(r.exitCode, 0);
+    const std::string blank = "\r" + std::string(78, ' ') + "\r";
+    ASSERT_GT(r.out.size(), blank.size() + 5);
+    // Every update starts at the line's start and fills it; no line feed.
+    EXPECT_EQ(r.out.find('\n'), std::string::npos);
+    EXPECT_EQ(r.out.compare(0, 23, "\rBuilding the BSP tree:"), 0) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - blank.size() - 5), blank + "after");
+    // The first update is the root: one node done, all it does not hold
+    // left (a convex mesh is never cut).
+    BSPTree tree;
+    tree.Build(orvtest::Sphere(24, 20));
+    const size_t left = orvtest::Sphere(24, 20).size() - tree.Root()->mTriList.size();
+    const std::string first =
+        "Building the BSP tree: 1 nodes done, " + std::to_string(left) + " triangles left";
+    EXPECT_EQ(r.out.substr(1, 78), first + std::string(78 - first.size(), ' '));
+}
+
+TEST(BuildProgress, AShortBuildPrintsNothing) {
+    auto r = orvtest::RunInChild([] {
+        BSPTree tree;
+        tree.Build(orvtest::Torus(12, 8));
+        std::vector<Triangle> demo = orvtest::LoadMeshTriangles(demoMeshPath());
+        tree.Build(demo);
+    });
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+}
