@@ -1,13 +1,47 @@
-// The tree's construction and back-to-front walk on seeded soups and closed
-// meshes. ORV_BENCH_TINY=1 shrinks every input and runs each case once.
+// The tree's construction, side by side: the straightforward reference
+// (bench/ReferenceBuild), the product's build on one thread and on two; and
+// the back-to-front walk. Build rates are given as the reference's
+// classifications per second, so the three figures of one input compare
+// directly. ORV_BENCH_TINY=1 shrinks every input and runs each case once.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <new>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
+#include "MeshFiles.h"
+#include "ReferenceBuild.h"
 #include "Shapes.h"
+
+// Heap bytes in use and their peak, for the build's peak memory.
+namespace {
+std::atomic<size_t> sHeapNow{0};
+std::atomic<size_t> sHeapPeak{0};
+constexpr size_t HEADER = alignof(std::max_align_t);
+}  // namespace
+
+void* operator new(size_t size) {
+    void* p = std::malloc(size + HEADER);
+    if (p == nullptr) throw std::bad_alloc();
+    *static_cast<size_t*>(p) = size;
+    size_t now = sHeapNow.fetch_add(size) + size;
+    size_t peak = sHeapPeak.load();
+    while (now > peak && !sHeapPeak.compare_exchange_weak(peak, now)) {
+    }
+    return static_cast<char*>(p) + HEADER;
+}
+void operator delete(void* p) noexcept {
+    if (p == nullptr) return;
+    void* base = static_cast<char*>(p) - HEADER;
+    sHeapNow.fetch_sub(*static_cast<size_t*>(base));
+    std::free(base);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -19,39 +53,98 @@ bool tiny() {
 struct Input {
     std::string name;
     std::vector<Triangle> tris;
+    bool reference;           // also built by the reference (minutes for large chains)
+    double classified = 0.0;  // the straightforward method's classifications
 };
 
 std::vector<Input> inputs() {
     const bool t = tiny();
-    return {
-        {"soup1k", orvtest::RandomSoup(1, t ? 40 : 1000, 1.0f, 0.15f)},
-        {"soup4k", orvtest::RandomSoup(2, t ? 80 : 4000, 1.0f, 0.15f)},
-        {"torus4k", t ? orvtest::Torus(8, 4) : orvtest::Torus(64, 32)},
+    std::vector<Input> out = {
+        {"soup1k", orvtest::RandomSoup(1, t ? 40 : 1000, 1.0f, 0.15f), true},
+        {"soup4k", orvtest::RandomSoup(2, t ? 80 : 4000, 1.0f, 0.15f), true},
+        {"torus4k", t ? orvtest::Torus(8, 4) : orvtest::Torus(64, 32), true},
         // Convex: every splitter leaves the rest behind, so the tree is a chain.
-        {"sphere2k", t ? orvtest::Sphere(6, 5) : orvtest::Sphere(32, 32)},
+        {"sphere1k", t ? orvtest::Sphere(5, 4) : orvtest::Sphere(23, 23), true},
+        {"sphere2k", t ? orvtest::Sphere(6, 5) : orvtest::Sphere(32, 32), true},
+        {"sphere4k", t ? orvtest::Sphere(7, 5) : orvtest::Sphere(45, 45), false},
+        {"demo", orvtest::LoadMeshTriangles(std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt"),
+         true},
     };
+    if (!t) {
+        const std::string dir = std::string(orvtest::kAssimpModelsDir) + "/OBJ/";
+        out.push_back({"spider", orvtest::ImportTriangles(dir + "spider.obj"), true});
+        out.push_back({"wuson", orvtest::ImportTriangles(dir + "WusonOBJ.obj"), true});
+    }
+    return out;
 }
 
-void report(benchmark::State& state, const BSPTree& tree, size_t inputNum) {
+// The straightforward method's classifications for a tree without cuts, from
+// its nodes: a node whose subtree holds m triangles scored m candidates
+// against m - 1 others and sorted m - 1.
+double chainClassifications(const BSPTree& tree) {
+    std::vector<const BSPNode*> order;
+    tree.VisitNodes([&](const BSPNode& node, uint32_t) { order.push_back(&node); });
+    // Children come after their parent in visiting order: sum subtrees backwards.
+    std::unordered_map<const BSPNode*, size_t> held;
+    double total = 0.0;
+    for (size_t i = order.size(); i-- > 0;) {
+        const BSPNode* pNode = order[i];
+        size_t m = pNode->mTriList.size();
+        if (pNode->mpFront != nullptr) m += held[pNode->mpFront];
+        if (pNode->mpBack != nullptr) m += held[pNode->mpBack];
+        held[pNode] = m;
+        if (m > 1) total += static_cast<double>(m) * static_cast<double>(m - 1) + (m - 1);
+    }
+    return total;
+}
+
+size_t storedBytes(const BSPTree& tree) {
     size_t stored = 0;
     tree.VisitNodes([&](const BSPNode& node, uint32_t) { stored += node.mTriList.size(); });
-    state.counters["input"] = static_cast<double>(inputNum);
-    state.counters["stored"] = static_cast<double>(stored);
+    return stored * sizeof(Triangle);
+}
+
+void report(benchmark::State& state, const BSPTree& tree, const Input& in) {
+    state.counters["input"] = static_cast<double>(in.tris.size());
+    state.counters["stored"] = static_cast<double>(storedBytes(tree) / sizeof(Triangle));
     state.counters["depth"] = static_cast<double>(tree.Depth());
 }
 
-void buildTree(benchmark::State& state, const std::vector<Triangle>* pTris) {
+void buildReference(benchmark::State& state, Input* pIn) {
     BSPTree tree;
+    double classified = 0.0;
     for (auto _ : state) {
-        tree.Build(*pTris);
+        classified = static_cast<double>(orvref::Build(tree, pIn->tris));
         benchmark::DoNotOptimize(tree.Root());
     }
-    report(state, tree, pTris->size());
+    pIn->classified = classified;
+    report(state, tree, *pIn);
+    state.counters["classified/s"] = benchmark::Counter(classified, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void walkTree(benchmark::State& state, const std::vector<Triangle>* pTris) {
+void buildFast(benchmark::State& state, Input* pIn, unsigned threads) {
+    bspbuild::SetThreadCount(threads);
     BSPTree tree;
-    tree.Build(*pTris);
+    size_t peak = 0;
+    for (auto _ : state) {
+        tree.Clear();
+        const size_t before = sHeapNow.load();
+        sHeapPeak.store(before);
+        tree.Build(pIn->tris);
+        peak = sHeapPeak.load() - before;
+        benchmark::DoNotOptimize(tree.Root());
+    }
+    bspbuild::SetThreadCount(0);
+    report(state, tree, *pIn);
+    if (pIn->classified == 0.0) pIn->classified = chainClassifications(tree);
+    state.counters["classified/s"] =
+        benchmark::Counter(pIn->classified, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["peak/stored"] = static_cast<double>(peak) / static_cast<double>(storedBytes(tree));
+}
+
+void walkTree(benchmark::State& state, const Input* pIn) {
+    BSPTree tree;
+    tree.Build(pIn->tris);
     // Eyes around and inside the scene, as a moving camera gives them.
     const ORV::Vec3 eyes[] = {ORV::Vec3(0.0f, 0.0f, 6.0f), ORV::Vec3(4.0f, -3.0f, 1.0f),
                               ORV::Vec3(-2.0f, 5.0f, -3.0f), ORV::Vec3(0.1f, 0.2f, 0.3f)};
@@ -61,7 +154,7 @@ void walkTree(benchmark::State& state, const std::vector<Triangle>* pTris) {
         tree.Walk(eyes[frame++ % 4], [&](const Triangle& tri) { sum += tri.mPos[0].x; });
         benchmark::DoNotOptimize(sum);
     }
-    report(state, tree, pTris->size());
+    report(state, tree, *pIn);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(state.counters["stored"]));
 }
@@ -69,14 +162,27 @@ void walkTree(benchmark::State& state, const std::vector<Triangle>* pTris) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    static const std::vector<Input> sInputs = inputs();
-    for (const Input& in : sInputs) {
-        auto* b = benchmark::RegisterBenchmark(("Build/" + in.name).c_str(), buildTree, &in.tris);
-        auto* w = benchmark::RegisterBenchmark(("Walk/" + in.name).c_str(), walkTree, &in.tris);
-        b->Unit(benchmark::kMillisecond);
+    static std::vector<Input> sInputs = inputs();
+    for (Input& in : sInputs) {
+        if (in.tris.empty()) continue;
+        // The reference runs first, so the fast builds can quote its count.
+        std::vector<benchmark::internal::Benchmark*> builds;
+        if (in.reference)
+            builds.push_back(benchmark::RegisterBenchmark(("Build/" + in.name + "/reference").c_str(),
+                                                          buildReference, &in));
+        builds.push_back(benchmark::RegisterBenchmark(("Build/" + in.name + "/fast1").c_str(),
+                                                      buildFast, &in, 1u));
+        builds.push_back(benchmark::RegisterBenchmark(("Build/" + in.name + "/fast2").c_str(),
+                                                      buildFast, &in, 2u));
+        for (auto* b : builds) {
+            b->Unit(benchmark::kMillisecond);
+            b->UseRealTime();
+        }
+        if (in.reference) builds[0]->Iterations(1);
+        auto* w = benchmark::RegisterBenchmark(("Walk/" + in.name).c_str(), walkTree, &in);
         w->Unit(benchmark::kMicrosecond);
         if (tiny()) {
-            b->Iterations(1);
+            for (auto* b : builds) b->Iterations(1);
             w->Iterations(1);
         }
     }

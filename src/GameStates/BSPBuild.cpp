@@ -21,6 +21,9 @@ namespace {
 typedef float VecF __attribute__((vector_size(16)));
 typedef int32_t VecI __attribute__((vector_size(16)));
 constexpr size_t LANES = 4;
+// Lists at least this long look for a promising first candidate on a sample.
+constexpr size_t SAMPLE_MIN = 256;
+constexpr size_t SAMPLE_NUM = 64;
 // Triangles classified between two checks of a candidate's partial score.
 constexpr size_t BLOCK = 256;
 // Candidates a thread takes at a time.
@@ -69,86 +72,160 @@ inline Plane candidatePlane(const Triangle& tri) {
 }
 
 // A list's corners as nine columns (x0 y0 z0 x1 ... z2), padded to whole
-// lanes with NaN, which classifies as coplanar and so counts nowhere.
+// blocks of the widest kernel with NaN, which classifies as coplanar and so
+// counts nowhere.
+constexpr size_t PAD = 16;
+
 struct Columns {
     std::vector<float> mCol[9];
     size_t mNum = 0;
     size_t mPadded = 0;
 
-    void Load(const std::vector<Triangle>& list) {
-        mNum = list.size();
-        mPadded = (mNum + LANES - 1) / LANES * LANES;
+    void Load(const std::vector<Triangle>& list, size_t first = 0, size_t stride = 1,
+              size_t num = SIZE_MAX) {
+        mNum = std::min(num, (list.size() - first + stride - 1) / stride);
+        mPadded = (mNum + PAD - 1) / PAD * PAD;
         for (int c = 0; c < 9; ++c)
             mCol[c].assign(mPadded, std::numeric_limits<float>::quiet_NaN());
         for (size_t i = 0; i < mNum; ++i) {
+            const Triangle& tri = list[first + i * stride];
             for (int k = 0; k < 3; ++k) {
-                mCol[3 * k + 0][i] = list[i].mPos[k].x;
-                mCol[3 * k + 1][i] = list[i].mPos[k].y;
-                mCol[3 * k + 2][i] = list[i].mPos[k].z;
+                mCol[3 * k + 0][i] = tri.mPos[k].x;
+                mCol[3 * k + 1][i] = tri.mPos[k].y;
+                mCol[3 * k + 2][i] = tri.mPos[k].z;
             }
         }
     }
 };
 
-struct LaneCounts {
-    VecI mFront = {}, mBack = {}, mCut = {};
-};
-
-// Classifies triangles [begin, end) (whole lanes) of cols against the plane
-// and adds them to counts. Each distance is ((nx x + ny y) + nz z) + d in
-// single precision, as Plane::Distance computes it.
-inline void countRange(const Columns& cols, size_t begin, size_t end, const Plane& plane,
-                       LaneCounts& counts) {
-    const VecF nx = splat(plane.mNormal.x), ny = splat(plane.mNormal.y);
-    const VecF nz = splat(plane.mNormal.z), d = splat(plane.mD);
-    const VecF hi = splat(sBand), lo = splat(-sBand);
-    const float* c[9];
-    for (int k = 0; k < 9; ++k) c[k] = cols.mCol[k].data();
-    for (size_t j = begin; j < end; j += LANES) {
-        VecF s0 = nx * load(c[0] + j) + ny * load(c[1] + j) + nz * load(c[2] + j) + d;
-        VecF s1 = nx * load(c[3] + j) + ny * load(c[4] + j) + nz * load(c[5] + j) + d;
-        VecF s2 = nx * load(c[6] + j) + ny * load(c[7] + j) + nz * load(c[8] + j) + d;
-        VecI f = (s0 > hi) | (s1 > hi) | (s2 > hi);
-        VecI b = (s0 < lo) | (s1 < lo) | (s2 < lo);
-        // A true lane is -1.
-        counts.mFront -= f & ~b;
-        counts.mBack -= b & ~f;
-        counts.mCut -= f & b;
-    }
-}
-
 struct Candidate {
     int32_t mFront, mBack, mCut;
 };
 
-// Counts candidate i of list against every other triangle. With a bound,
-// gives up (returns false) at the end of a block once the partial score is
-// not below keepBelow or is above beatenAbove: every count only grows, so
-// the full score could not win either.
+// Classifies triangles [begin, end) (whole blocks of PAD) of the columns
+// against the plane (nx, ny, nz, d) and adds them to *pCounts. Each distance
+// is ((nx x + ny y) + nz z) + d in single precision, as Plane::Distance
+// computes it; a lane's true comparison is -1. One body, three widths:
+// lanes of any width give the same bits.
+#define ORV_COUNT_RANGE_BODY(VF, VI, W)                                                     \
+    VF nx, ny, nz, d, hi, lo;                                                              \
+    for (size_t k = 0; k < W; ++k) {                                                       \
+        nx[k] = plane[0];                                                                  \
+        ny[k] = plane[1];                                                                  \
+        nz[k] = plane[2];                                                                  \
+        d[k] = plane[3];                                                                   \
+        hi[k] = sBand;                                                                     \
+        lo[k] = -sBand;                                                                    \
+    }                                                                                      \
+    VI front = {}, back = {}, cut = {};                                                    \
+    for (size_t j = begin; j < end; j += W) {                                              \
+        VF v[9];                                                                           \
+        for (int k = 0; k < 9; ++k) std::memcpy(&v[k], c[k] + j, sizeof(VF));              \
+        VF s0 = nx * v[0] + ny * v[1] + nz * v[2] + d;                                     \
+        VF s1 = nx * v[3] + ny * v[4] + nz * v[5] + d;                                     \
+        VF s2 = nx * v[6] + ny * v[7] + nz * v[8] + d;                                     \
+        VI f = (s0 > hi) | (s1 > hi) | (s2 > hi);                                          \
+        VI b = (s0 < lo) | (s1 < lo) | (s2 < lo);                                          \
+        VI both = f & b;                                                                   \
+        front -= f;                                                                        \
+        back -= b;                                                                         \
+        cut -= both;                                                                       \
+    }                                                                                      \
+    int32_t sums[3] = {0, 0, 0};                                                           \
+    for (size_t k = 0; k < W; ++k) {                                                       \
+        sums[0] += front[k];                                                               \
+        sums[1] += back[k];                                                                \
+        sums[2] += cut[k];                                                                 \
+    }                                                                                      \
+    pCounts->mFront += sums[0] - sums[2];                                                  \
+    pCounts->mBack += sums[1] - sums[2];                                                   \
+    pCounts->mCut += sums[2];
+
+typedef float VecF8 __attribute__((vector_size(32)));
+typedef int32_t VecI8 __attribute__((vector_size(32)));
+typedef float VecF16 __attribute__((vector_size(64)));
+typedef int32_t VecI16 __attribute__((vector_size(64)));
+
+using CountRangeFn = void (*)(const float* const* c, size_t begin, size_t end,
+                              const float* plane, Candidate* pCounts);
+
+void countRange4(const float* const* c, size_t begin, size_t end, const float* plane,
+                 Candidate* pCounts) {
+    ORV_COUNT_RANGE_BODY(VecF, VecI, 4)
+}
+
+__attribute__((target("avx2"))) void countRange8(const float* const* c, size_t begin,
+                                                 size_t end, const float* plane,
+                                                 Candidate* pCounts) {
+    ORV_COUNT_RANGE_BODY(VecF8, VecI8, 8)
+}
+
+__attribute__((target("avx512f"))) void countRange16(const float* const* c, size_t begin,
+                                                     size_t end, const float* plane,
+                                                     Candidate* pCounts) {
+    ORV_COUNT_RANGE_BODY(VecF16, VecI16, 16)
+}
+
+#undef ORV_COUNT_RANGE_BODY
+
+// The widest kernel this processor runs.
+CountRangeFn pickKernel(int width) {
+    __builtin_cpu_init();
+    if (width >= 16 && __builtin_cpu_supports("avx512f")) return countRange16;
+    if (width >= 8 && __builtin_cpu_supports("avx2")) return countRange8;
+    return countRange4;
+}
+std::atomic<CountRangeFn> sCountRange{pickKernel(16)};
+
+// The best (score, list position) so far. A candidate wins with a lower
+// score, or with an equal one from earlier in the list; nothing wins without
+// beating the start score.
+struct Best {
+    float mScore;
+    size_t mIndex = SIZE_MAX;
+    bool mFound = false;
+
+    bool Beaten(float score, size_t index) const {
+        return score < mScore || (mFound && score == mScore && index < mIndex);
+    }
+    void Offer(float score, size_t index) {
+        if (!Beaten(score, index)) return;
+        mScore = score;
+        mIndex = index;
+        mFound = true;
+    }
+    void Merge(const Best& other) {
+        if (other.mFound) Offer(other.mScore, other.mIndex);
+    }
+};
+
+// Counts candidate i of list against every other triangle. With bound set,
+// gives up (returns false) at the end of a block once the partial score
+// cannot beat best, or is above beatenAbove (a score some candidate has):
+// every count only grows, so the full score could not win either.
 bool countCandidate(const std::vector<Triangle>& list, const Columns& cols, size_t i,
                     const Plane& plane, float splitWeight, float balanceWeight, bool bound,
-                    float keepBelow, float beatenAbove, Candidate* pOut, uint64_t* pWork) {
+                    const Best& best, float beatenAbove, Candidate* pOut, uint64_t* pWork) {
     // The candidate itself is in the columns: take its own side off first,
     // so every partial count stays at or below the final one.
-    Candidate own{0, 0, 0};
+    Candidate c{0, 0, 0};
     switch (ClassifyTriangle(plane, list[i])) {
-    case TRI_FRONT: own.mFront = -1; break;
-    case TRI_BACK: own.mBack = -1; break;
-    case TRI_SPANNING: own.mCut = -1; break;
+    case TRI_FRONT: c.mFront = -1; break;
+    case TRI_BACK: c.mBack = -1; break;
+    case TRI_SPANNING: c.mCut = -1; break;
     default: break;
     }
-    LaneCounts lanes;
-    Candidate c = own;
+    const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
+    const float* col[9];
+    for (int k = 0; k < 9; ++k) col[k] = cols.mCol[k].data();
+    const CountRangeFn countRange = sCountRange.load(std::memory_order_relaxed);
     for (size_t begin = 0; begin < cols.mPadded; begin += BLOCK) {
         const size_t end = std::min(cols.mPadded, begin + BLOCK);
-        countRange(cols, begin, end, plane, lanes);
+        countRange(col, begin, end, p, &c);
         *pWork += end - begin;
-        c.mFront = own.mFront + sum(lanes.mFront);
-        c.mBack = own.mBack + sum(lanes.mBack);
-        c.mCut = own.mCut + sum(lanes.mCut);
         if (bound && end < cols.mPadded) {
             float partial = scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight);
-            if (!(partial < keepBelow) || partial > beatenAbove) return false;
+            if (!best.Beaten(partial, i) || partial > beatenAbove) return false;
         }
     }
     *pOut = c;
@@ -255,20 +332,6 @@ void runParallel(const std::function<void(unsigned, unsigned)>& job) {
     h.mpPool->Run([&](unsigned k) { job(k, want); });
 }
 
-// Keeps the earliest of the lowest scores below the start score.
-struct Best {
-    float mScore;
-    size_t mIndex;
-    bool mFound = false;
-    void Offer(float score, size_t index) {
-        if (score < mScore) {
-            mScore = score;
-            mIndex = index;
-            mFound = true;
-        }
-    }
-};
-
 float startScore(size_t n, float splitWeight, float balanceWeight) {
     return static_cast<float>(n) * balanceWeight + static_cast<float>(n) * splitWeight;
 }
@@ -288,76 +351,92 @@ void Carry::Clear() {
 size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
                       uint64_t* pWork) {
     const size_t n = list.size();
-    const float start = startScore(n, splitWeight, balanceWeight);
     // With both weights non-negative a score only grows with its counts.
     const bool bound = balanceWeight >= 0.0f && splitWeight >= 0.0f;
     const float none = scoreOf(0, 0, 0, splitWeight, balanceWeight);
+    const float inf = std::numeric_limits<float>::infinity();
     Columns cols;
     cols.Load(list);
+    Best first{startScore(n, splitWeight, balanceWeight)};
+    uint64_t work = 0;
+
+    // A low score early makes the early stop bite: the candidate that does
+    // best against a sample of the list is counted in full first.
+    if (bound && n >= SAMPLE_MIN) {
+        Columns sample;
+        sample.Load(list, 0, n / SAMPLE_NUM, SAMPLE_NUM);
+        const float* col[9];
+        for (int k = 0; k < 9; ++k) col[k] = sample.mCol[k].data();
+        const CountRangeFn countRange = sCountRange.load(std::memory_order_relaxed);
+        Best guess{inf};
+        for (size_t i = 0; i < n; ++i) {
+            const Plane plane = candidatePlane(list[i]);
+            const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
+            Candidate c{0, 0, 0};
+            countRange(col, 0, sample.mPadded, p, &c);
+            guess.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
+        }
+        work += static_cast<uint64_t>(n) * sample.mPadded;
+        if (guess.mFound) {
+            const size_t k = guess.mIndex;
+            Candidate c;
+            countCandidate(list, cols, k, candidatePlane(list[k]), splitWeight, balanceWeight,
+                           false, first, inf, &c, &work);
+            first.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), k);
+        }
+    }
+
+    // Candidate i is given up once its partial score cannot beat the best so
+    // far (a lower score, or an equal one from later in the list).
+    auto scan = [&](size_t i, Best& best, float beatenAbove, uint64_t& counted) {
+        if (best.mFound && i == best.mIndex) return;
+        Candidate c;
+        if (countCandidate(list, cols, i, candidatePlane(list[i]), splitWeight, balanceWeight,
+                           bound, best, beatenAbove, &c, &counted))
+            best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
+    };
+    // Once even a candidate that counts nothing cannot beat the best, no
+    // later one can.
+    auto hopeless = [&](size_t i, const Best& best) { return bound && !best.Beaten(none, i); };
 
     if (n < PARALLEL_MIN || ThreadCount() <= 1) {
-        Best best{start, 0};
-        uint64_t work = 0;
-        for (size_t i = 0; i < n; ++i) {
-            // Once even a candidate that counts nothing cannot win, none can.
-            if (bound && !(none < best.mScore)) break;
-            Candidate c;
-            if (countCandidate(list, cols, i, candidatePlane(list[i]), splitWeight, balanceWeight,
-                               bound, best.mScore, std::numeric_limits<float>::infinity(), &c,
-                               &work))
-                best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
-        }
+        Best best = first;
+        for (size_t i = 0; i < n && !hopeless(i, best); ++i) scan(i, best, inf, work);
         if (pWork != nullptr) *pWork = work;
         return best.mFound ? best.mIndex : 0;
     }
 
     // Each thread takes chunks in rising order, so its own best always comes
-    // from an earlier candidate; the lowest score found by any thread only
-    // rules out candidates that are strictly worse.
+    // from an earlier candidate or the first one; the lowest score found by
+    // any thread only rules out candidates that are strictly worse.
     std::atomic<size_t> next{0};
-    std::atomic<float> shared{std::numeric_limits<float>::infinity()};
-    std::vector<Best> bests;
-    std::vector<uint64_t> works;
+    std::atomic<float> shared{first.mFound ? first.mScore : inf};
     std::mutex resultMutex;
+    Best result = first;
     runParallel([&](unsigned, unsigned) {
-        Best best{start, 0};
-        uint64_t work = 0;
+        Best best = first;
+        uint64_t counted = 0;
         bool stop = false;
         while (!stop) {
-            const size_t first = next.fetch_add(CHUNK, std::memory_order_relaxed);
-            if (first >= n) break;
-            for (size_t i = first; i < std::min(n, first + CHUNK); ++i) {
-                if (bound && !(none < best.mScore)) {
+            const size_t begin = next.fetch_add(CHUNK, std::memory_order_relaxed);
+            if (begin >= n) break;
+            for (size_t i = begin; i < std::min(n, begin + CHUNK); ++i) {
+                if (hopeless(i, best)) {
                     stop = true;
                     break;
                 }
-                Candidate c;
-                const float beaten = shared.load(std::memory_order_relaxed);
-                if (!countCandidate(list, cols, i, candidatePlane(list[i]), splitWeight,
-                                    balanceWeight, bound, best.mScore, beaten, &c, &work))
-                    continue;
-                float s = scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight);
-                best.Offer(s, i);
+                scan(i, best, shared.load(std::memory_order_relaxed), counted);
                 float seen = shared.load(std::memory_order_relaxed);
-                while (bound && s < seen && !shared.compare_exchange_weak(seen, s)) {
+                while (bound && best.mFound && best.mScore < seen &&
+                       !shared.compare_exchange_weak(seen, best.mScore)) {
                 }
             }
         }
         std::lock_guard<std::mutex> lock(resultMutex);
-        bests.push_back(best);
-        works.push_back(work);
+        result.Merge(best);
+        work += counted;
     });
-    Best result{start, 0};
-    for (const Best& b : bests) {
-        if (!b.mFound) continue;
-        if (!result.mFound || b.mScore < result.mScore ||
-            (b.mScore == result.mScore && b.mIndex < result.mIndex))
-            result = b;
-    }
-    if (pWork != nullptr) {
-        *pWork = 0;
-        for (uint64_t w : works) *pWork += w;
-    }
+    if (pWork != nullptr) *pWork = work;
     return result.mFound ? result.mIndex : 0;
 }
 
@@ -376,8 +455,8 @@ size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, floa
             for (size_t i = first; i < std::min(n, first + CHUNK); ++i) {
                 const Plane plane = candidatePlane(list[i]);
                 Candidate c;
-                countCandidate(list, cols, i, plane, splitWeight, balanceWeight, false, 0.0f, 0.0f,
-                               &c, &work);
+                countCandidate(list, cols, i, plane, splitWeight, balanceWeight, false, Best{0.0f},
+                               0.0f, &c, &work);
                 carry.mNx[i] = plane.mNormal.x;
                 carry.mNy[i] = plane.mNormal.y;
                 carry.mNz[i] = plane.mNormal.z;
@@ -395,7 +474,7 @@ size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, floa
 
 size_t ChooseFromCarry(const Carry& carry, float splitWeight, float balanceWeight) {
     const size_t n = carry.Size();
-    Best best{startScore(n, splitWeight, balanceWeight), 0};
+    Best best{startScore(n, splitWeight, balanceWeight)};
     for (size_t i = 0; i < n; ++i)
         best.Offer(scoreOf(carry.mFront[i], carry.mBack[i], carry.mCut[i], splitWeight,
                            balanceWeight),
