@@ -72,6 +72,15 @@ inline std::vector<char> TextOf(const uint8_t* pData, size_t size) {
     return text;
 }
 
+// A long tree build keeps a progress line on the console, rewritten in place
+// and so starting with '\r'; a report that ends the build follows it on the
+// same line. The report is what comes after it.
+inline std::string WithoutProgress(const std::string& text) {
+    if (text.empty() || text[0] != '\r') return text;
+    size_t at = text.find("ORV_");
+    return at == std::string::npos ? text : text.substr(at);
+}
+
 // Runs fn; true when it returned, false when a report ended it (its text in
 // *pReport).
 template <typename Fn>
@@ -80,7 +89,7 @@ bool RunReporting(Fn&& fn, std::string* pReport) {
     try {
         fn();
     } catch (const ORV::Report::Halt&) {
-        *pReport = TakeStdout();
+        *pReport = WithoutProgress(TakeStdout());
         return false;
     }
     return true;
