@@ -292,6 +292,8 @@ private:
 };
 
 std::atomic<unsigned> sThreadRequest{0};
+std::atomic<uint64_t> sScored{0};
+std::atomic<uint64_t> sCarried{0};
 double sProgressDelay = 0.5;
 
 // The pool of this process. A forked child inherits the pointer but not the
@@ -357,6 +359,9 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
     const float inf = std::numeric_limits<float>::infinity();
     Columns cols;
     cols.Load(list);
+    // Each candidate's plane, computed once for the sample and the search.
+    std::vector<Plane> planes(n);
+    for (size_t i = 0; i < n; ++i) planes[i] = candidatePlane(list[i]);
     Best first{startScore(n, splitWeight, balanceWeight)};
     uint64_t work = 0;
 
@@ -370,7 +375,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
         const CountRangeFn countRange = sCountRange.load(std::memory_order_relaxed);
         Best guess{inf};
         for (size_t i = 0; i < n; ++i) {
-            const Plane plane = candidatePlane(list[i]);
+            const Plane& plane = planes[i];
             const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
             Candidate c{0, 0, 0};
             countRange(col, 0, sample.mPadded, p, &c);
@@ -380,8 +385,8 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
         if (guess.mFound) {
             const size_t k = guess.mIndex;
             Candidate c;
-            countCandidate(list, cols, k, candidatePlane(list[k]), splitWeight, balanceWeight,
-                           false, first, inf, &c, &work);
+            countCandidate(list, cols, k, planes[k], splitWeight, balanceWeight, false, first, inf,
+                           &c, &work);
             first.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), k);
         }
     }
@@ -391,8 +396,8 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
     auto scan = [&](size_t i, Best& best, float beatenAbove, uint64_t& counted) {
         if (best.mFound && i == best.mIndex) return;
         Candidate c;
-        if (countCandidate(list, cols, i, candidatePlane(list[i]), splitWeight, balanceWeight,
-                           bound, best, beatenAbove, &c, &counted))
+        if (countCandidate(list, cols, i, planes[i], splitWeight, balanceWeight, bound, best,
+                           beatenAbove, &c, &counted))
             best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
     };
     // Once even a candidate that counts nothing cannot beat the best, no
@@ -403,6 +408,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
         Best best = first;
         for (size_t i = 0; i < n && !hopeless(i, best); ++i) scan(i, best, inf, work);
         if (pWork != nullptr) *pWork = work;
+        sScored.fetch_add(work, std::memory_order_relaxed);
         return best.mFound ? best.mIndex : 0;
     }
 
@@ -437,6 +443,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
         work += counted;
     });
     if (pWork != nullptr) *pWork = work;
+    sScored.fetch_add(work, std::memory_order_relaxed);
     return result.mFound ? result.mIndex : 0;
 }
 
@@ -469,6 +476,7 @@ size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, floa
     };
     if (n < PARALLEL_MIN) job(0, 1);
     else runParallel(job);
+    sScored.fetch_add(static_cast<uint64_t>(n) * cols.mPadded, std::memory_order_relaxed);
     return ChooseFromCarry(carry, splitWeight, balanceWeight);
 }
 
@@ -503,6 +511,7 @@ void Derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides
     }
     carry.Resize(write);
     const size_t n = write;
+    sCarried.fetch_add(static_cast<uint64_t>(n) * gone.size(), std::memory_order_relaxed);
     const size_t whole = n / LANES * LANES;
 
     // Candidates [begin, end): eight at a time against each leaving
@@ -564,6 +573,13 @@ unsigned ThreadCount() {
     unsigned want = sThreadRequest.load();
     if (want == 0) want = std::max(1u, std::thread::hardware_concurrency());
     return want;
+}
+
+Work TakeWork() {
+    Work w;
+    w.scored = sScored.exchange(0);
+    w.carried = sCarried.exchange(0);
+    return w;
 }
 
 void SetProgressDelay(double seconds) { sProgressDelay = seconds; }
