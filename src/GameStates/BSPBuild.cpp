@@ -353,28 +353,66 @@ void Carry::Clear() {
 size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
                       uint64_t* pWork) {
     const size_t n = list.size();
+    if (n == 0) return 0;
     // With both weights non-negative a score only grows with its counts.
     const bool bound = balanceWeight >= 0.0f && splitWeight >= 0.0f;
     const float none = scoreOf(0, 0, 0, splitWeight, balanceWeight);
     const float inf = std::numeric_limits<float>::infinity();
-    Columns cols;
-    cols.Load(list);
-    // Each candidate's plane, computed once for the sample and the search.
-    std::vector<Plane> planes(n);
-    for (size_t i = 0; i < n; ++i) planes[i] = candidatePlane(list[i]);
+    // The first candidate alone often settles the search (a score of zero
+    // ends it): it is counted one by one before anything is laid out.
     Best first{startScore(n, splitWeight, balanceWeight)};
     uint64_t work = 0;
+    // Once even a candidate that counts nothing cannot beat the best, no
+    // later one can.
+    auto hopeless = [&](size_t i, const Best& best) { return bound && !best.Beaten(none, i); };
+    if (!hopeless(0, first)) {
+        const Plane plane = candidatePlane(list[0]);
+        Candidate c{0, 0, 0};
+        for (size_t j = 1; j < n; ++j) {
+            switch (ClassifyTriangle(plane, list[j])) {
+            case TRI_FRONT: ++c.mFront; break;
+            case TRI_BACK: ++c.mBack; break;
+            case TRI_SPANNING: ++c.mCut; break;
+            default: break;
+            }
+        }
+        work += n - 1;
+        first.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), 0);
+    }
+    if (hopeless(1, first)) {
+        if (pWork != nullptr) *pWork = work;
+        sScored.fetch_add(work, std::memory_order_relaxed);
+        return first.mFound ? first.mIndex : 0;
+    }
 
+    Columns cols;
+    cols.Load(list);
+    // Each candidate's plane, computed once for the sample and the search
+    // when there is a sample.
+    std::vector<Plane> planes;
+    auto planeOf = [&](size_t i) { return planes.empty() ? candidatePlane(list[i]) : planes[i]; };
+
+    // Candidate i is given up once its partial score cannot beat the best so
+    // far (a lower score, or an equal one from later in the list).
+    auto scan = [&](size_t i, Best& best, float beatenAbove, uint64_t& counted) {
+        if (best.mFound && i == best.mIndex) return;
+        Candidate c;
+        if (countCandidate(list, cols, i, planeOf(i), splitWeight, balanceWeight, bound, best,
+                           beatenAbove, &c, &counted))
+            best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
+    };
     // A low score early makes the early stop bite: the candidate that does
-    // best against a sample of the list is counted in full first.
+    // best against a sample of the list is counted in full next.
     if (bound && n >= SAMPLE_MIN) {
+        planes.resize(n);
+        for (size_t i = 0; i < n; ++i) planes[i] = candidatePlane(list[i]);
         Columns sample;
         sample.Load(list, 0, n / SAMPLE_NUM, SAMPLE_NUM);
         const float* col[9];
         for (int k = 0; k < 9; ++k) col[k] = sample.mCol[k].data();
         const CountRangeFn countRange = sCountRange.load(std::memory_order_relaxed);
         Best guess{inf};
-        for (size_t i = 0; i < n; ++i) {
+        for (size_t i = 1; i < n; ++i) {
             const Plane& plane = planes[i];
             const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
             Candidate c{0, 0, 0};
@@ -382,31 +420,12 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
             guess.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
         }
         work += static_cast<uint64_t>(n) * sample.mPadded;
-        if (guess.mFound) {
-            const size_t k = guess.mIndex;
-            Candidate c;
-            countCandidate(list, cols, k, planes[k], splitWeight, balanceWeight, false, first, inf,
-                           &c, &work);
-            first.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), k);
-        }
+        if (guess.mFound) scan(guess.mIndex, first, inf, work);
     }
-
-    // Candidate i is given up once its partial score cannot beat the best so
-    // far (a lower score, or an equal one from later in the list).
-    auto scan = [&](size_t i, Best& best, float beatenAbove, uint64_t& counted) {
-        if (best.mFound && i == best.mIndex) return;
-        Candidate c;
-        if (countCandidate(list, cols, i, planes[i], splitWeight, balanceWeight, bound, best,
-                           beatenAbove, &c, &counted))
-            best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
-    };
-    // Once even a candidate that counts nothing cannot beat the best, no
-    // later one can.
-    auto hopeless = [&](size_t i, const Best& best) { return bound && !best.Beaten(none, i); };
 
     if (n < PARALLEL_MIN || ThreadCount() <= 1) {
         Best best = first;
-        for (size_t i = 0; i < n && !hopeless(i, best); ++i) scan(i, best, inf, work);
+        for (size_t i = 1; i < n && !hopeless(i, best); ++i) scan(i, best, inf, work);
         if (pWork != nullptr) *pWork = work;
         sScored.fetch_add(work, std::memory_order_relaxed);
         return best.mFound ? best.mIndex : 0;
@@ -415,7 +434,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
     // Each thread takes chunks in rising order, so its own best always comes
     // from an earlier candidate or the first one; the lowest score found by
     // any thread only rules out candidates that are strictly worse.
-    std::atomic<size_t> next{0};
+    std::atomic<size_t> next{1};
     std::atomic<float> shared{first.mFound ? first.mScore : inf};
     std::mutex resultMutex;
     Best result = first;
