@@ -4,6 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "BSPBuild.h"
+#include "ChildProcess.h"
+#include "Tool.h"
 #include "ToolRun.h"
 
 using orvtest::RunTool;
@@ -95,6 +98,28 @@ TEST(ToolStats, DemoMeshFiguresHoldTogether) {
     EXPECT_LT(leaves, nodes);
     EXPECT_LE(j["mean_leaf_depth"].get<double>(), j["max_leaf_depth"].get<double>());
     EXPECT_LT(j["root_front"].get<unsigned>() + j["root_back"].get<unsigned>(), stored);
+}
+
+// With no delay every build shows the tree's progress line on standard
+// output; the tool hides it where a program reads that output (and main
+// shows it only on a terminal).
+TEST(ToolStats, TreeProgressLineOnlyWhereShown) {
+    const std::string demo = std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt";
+    auto build = [&](bool show) {
+        return orvtest::RunInChild([&] {
+            bspbuild::SetProgressDelay(0.0);
+            orvbsp::ShowTreeProgress(show);
+            std::vector<Triangle> list = orvbsp::LoadTriangles(demo);
+            BSPTree tree;
+            orvbsp::BuildTree(tree, list);
+        });
+    };
+    auto shown = build(true);
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_EQ(shown.out.rfind("\rBuilding the BSP tree: ", 0), 0u) << shown.out;
+    auto hidden = build(false);
+    EXPECT_EQ(hidden.exitCode, 0);
+    EXPECT_EQ(hidden.out, "");
 }
 
 // Errors name the file, say what is wrong and end with status 1.

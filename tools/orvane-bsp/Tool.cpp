@@ -1,6 +1,7 @@
 // Tool.cpp - argument parsing, file checks and the mesh as the demo reads it.
 #include "Tool.h"
 
+#include "BSPBuild.h"
 #include "ORV_Mesh.h"
 
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace orvbsp {
 
@@ -182,6 +184,11 @@ std::vector<Triangle> LoadTriangles(const std::string& path) {
     }
     delete pMesh;
     return list;
+}
+
+void ShowTreeProgress(bool show) {
+    static const double sDelay = bspbuild::ProgressDelay();
+    bspbuild::SetProgressDelay(show ? sDelay : std::numeric_limits<double>::infinity());
 }
 
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list) {

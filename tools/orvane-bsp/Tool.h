@@ -54,6 +54,11 @@ void CheckWritable(const std::string& path);
 // Writes text to path, replacing it; throws Error naming path on failure.
 void WriteFile(const std::string& path, const std::string& text);
 
+// The tree prints a long build's progress on standard output, rewritten in
+// place. show keeps that line (on a terminal); otherwise it never appears in
+// output that another program reads, nor beside sweep's own progress bar.
+void ShowTreeProgress(bool show);
+
 // Builds tree over list, as the demo builds (with the tree's current
 // weights). A report of the tree that ends the process is followed by a line
 // naming the mesh file last read by LoadTriangles.

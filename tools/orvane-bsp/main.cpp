@@ -4,12 +4,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 int main(int argc, char** argv) {
     CLI::App app{"orvane-bsp: convert, measure, tune, render and check the BSP trees of Orvane's demo",
                  "orvane-bsp"};
     app.require_subcommand(1);
+    orvbsp::ShowTreeProgress(isatty(STDOUT_FILENO) != 0);
     int status = 0;
     orvbsp::AddConvert(app, &status);
     orvbsp::AddStats(app, &status);

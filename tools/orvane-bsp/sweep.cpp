@@ -130,6 +130,7 @@ void sweep(const SweepOptions& opt) {
     std::vector<Triangle> list = LoadTriangles(opt.mesh);
 
     const bool progress = isatty(STDERR_FILENO) != 0;
+    ShowTreeProgress(false);
     std::string csv = CSV_HEADER;
     BSPTree tree;
     size_t done = 0;
