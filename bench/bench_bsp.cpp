@@ -157,6 +157,24 @@ void buildFast(benchmark::State& state, Input* pIn, unsigned threads) {
     state.counters["peak/stored"] = static_cast<double>(peak) / static_cast<double>(storedBytes(tree));
 }
 
+// The search's own ceiling: every candidate of a list scored in full (a
+// negative weight rules out every shortcut), n (n - 1) classifications.
+void searchFull(benchmark::State& state, const Input* pIn) {
+    bspbuild::SetThreadCount(static_cast<unsigned>(state.range(0)));
+    std::vector<Triangle> list;
+    for (const Triangle& tri : pIn->tris)
+        if (!IsDegenerate(tri)) list.push_back(tri);
+    size_t index = 0;
+    for (auto _ : state) {
+        index = bspbuild::ChooseSplitter(list, 1.1f, -1.0f);
+        benchmark::DoNotOptimize(index);
+    }
+    bspbuild::SetThreadCount(0);
+    const double n = static_cast<double>(list.size());
+    state.counters["classified/s"] =
+        benchmark::Counter(n * (n - 1.0), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void walkTree(benchmark::State& state, const Input* pIn) {
     BSPTree tree;
     tree.Build(pIn->tris);
@@ -194,6 +212,11 @@ int main(int argc, char** argv) {
             b->UseRealTime();
         }
         if (in.reference) builds[0]->Iterations(1);
+        if (in.name == "torus4k") {
+            auto* f = benchmark::RegisterBenchmark("Search/torus4k/full", searchFull, &in);
+            f->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+            if (tiny()) f->Iterations(1);
+        }
         auto* w = benchmark::RegisterBenchmark(("Walk/" + in.name).c_str(), walkTree, &in);
         w->Unit(benchmark::kMicrosecond);
         if (tiny()) {

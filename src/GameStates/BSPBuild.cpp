@@ -295,11 +295,12 @@ std::atomic<unsigned> sThreadRequest{0};
 std::atomic<uint64_t> sScored{0};
 std::atomic<uint64_t> sCarried{0};
 double sProgressDelay = 0.5;
+std::atomic<size_t> sForkMin{512};
 
 // The pool of this process. A forked child inherits the pointer but not the
 // threads: it makes its own and leaves the parent's untouched.
 struct PoolHolder {
-    std::mutex mMutex;  // one parallel search at a time
+    std::atomic<bool> mBusy{false};  // one parallel run at a time
     Pool* mpPool = nullptr;
     pid_t mPid = 0;
     std::vector<Pool*> mInherited;
@@ -309,16 +310,15 @@ struct PoolHolder {
 };
 PoolHolder sPoolHolder;
 
-// Runs job over the threads asked for (job(k) for every k below the count it
-// is given); on one thread when the pool is busy with another build.
-void runParallel(const std::function<void(unsigned, unsigned)>& job) {
+// Runs job(k, count) for every k below count on the pool's count threads and
+// returns true; false, running nothing, when only one thread is asked for or
+// the pool is busy (a search inside a subtree that is itself built on the
+// pool, or another build).
+bool runOnPool(const std::function<void(unsigned, unsigned)>& job) {
     const unsigned want = ThreadCount();
-    std::unique_lock<std::mutex> lock(sPoolHolder.mMutex, std::try_to_lock);
-    if (want <= 1 || !lock.owns_lock()) {
-        job(0, 1);
-        return;
-    }
     PoolHolder& h = sPoolHolder;
+    bool idle = false;
+    if (want <= 1 || !h.mBusy.compare_exchange_strong(idle, true)) return false;
     if (h.mpPool != nullptr && h.mPid != getpid()) {
         h.mInherited.push_back(h.mpPool);
         h.mpPool = nullptr;
@@ -332,6 +332,13 @@ void runParallel(const std::function<void(unsigned, unsigned)>& job) {
         h.mPid = getpid();
     }
     h.mpPool->Run([&](unsigned k) { job(k, want); });
+    h.mBusy.store(false);
+    return true;
+}
+
+// Runs job over the pool, or on this thread alone (job(0, 1)).
+void runParallel(const std::function<void(unsigned, unsigned)>& job) {
+    if (!runOnPool(job)) job(0, 1);
 }
 
 float startScore(size_t n, float splitWeight, float balanceWeight) {
@@ -586,6 +593,8 @@ void Derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides
     });
 }
 
+bool RunTasks(const std::function<void(unsigned, unsigned)>& job) { return runOnPool(job); }
+
 void SetThreadCount(unsigned count) { sThreadRequest.store(count); }
 
 unsigned ThreadCount() {
@@ -600,6 +609,9 @@ Work TakeWork() {
     w.carried = sCarried.exchange(0);
     return w;
 }
+
+void SetForkMin(size_t triangles) { sForkMin.store(triangles); }
+size_t ForkMin() { return sForkMin.load(); }
 
 void SetProgressDelay(double seconds) { sProgressDelay = seconds; }
 double ProgressDelay() { return sProgressDelay; }

@@ -10,7 +10,9 @@
 //     child that keeps most of the list: the triangles that left are
 //     subtracted instead of recounting the whole list at every step;
 //   - large lists score their candidates on several threads; the choice is
-//     reduced by (score, list position), so the thread count changes nothing.
+//     reduced by (score, list position), so the thread count changes nothing;
+//   - below the first node with two large sides, the two subtrees are built
+//     on two threads (BSPTree::BuildNode).
 #ifndef BSP_BUILD_H
 #define BSP_BUILD_H
 
@@ -18,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace bspbuild {
@@ -53,12 +56,22 @@ size_t ChooseFromCarry(const Carry& carry, float splitWeight, float balanceWeigh
 void Derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides, int keepSide,
             Carry& carry);
 
-// Threads a splitter search may use: 0 means one per core.
+// Runs job(k, count) on each of the count threads asked for and returns
+// true; false, running nothing, when only one is asked for or the threads
+// are busy. Searches inside job run on their own thread.
+bool RunTasks(const std::function<void(unsigned, unsigned)>& job);
+
+// Threads a build may use: 0 means one per core.
 void SetThreadCount(unsigned count);
 unsigned ThreadCount();
 
 // Lists at least this long are scored on several threads.
 constexpr size_t PARALLEL_MIN = 512;
+
+// Both sides of a node holding at least this many triangles each are built
+// side by side (512 at start; tests lower it).
+void SetForkMin(size_t triangles);
+size_t ForkMin();
 
 // A build running longer than this many seconds prints its progress (0.5 at
 // start).

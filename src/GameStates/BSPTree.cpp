@@ -4,6 +4,7 @@
 
 #include "BSPBuild.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -118,17 +119,20 @@ void BSPTree::FreeNode(BSPNode* pNode) {
     delete pNode;
 }
 
+namespace {
+
 // Cuts a spanning triangle and appends its pieces: front pieces then back
 // pieces, each side's first piece then its second. A second piece whose
 // corners coincide (the empty one of a three-point side) and any piece
-// without a plane are left out; the latter are counted.
-void BSPTree::splitInto(const Triangle& tri, const Plane& plane, std::vector<Triangle>& frontList,
-                        std::vector<Triangle>& backList) {
+// without a plane are left out and counted. Returns false, adding nothing,
+// for a side of more than four points, where SplitTriangle halts.
+bool cutInto(const Triangle& tri, const Plane& plane, std::vector<Triangle>& frontList,
+             std::vector<Triangle>& backList, uint32_t& degenerateNum) {
     Triangle back[2];
     Triangle front[2];
     int pointNum[2];
     cutTriangle(tri, plane, back, front, &pointNum[0], &pointNum[1]);
-    if (pointNum[0] > 4 || pointNum[1] > 4) SplitTriangle(tri, plane, back, front);  // halts
+    if (pointNum[0] > 4 || pointNum[1] > 4) return false;
     const Triangle* pSide[2] = {front, back};
     std::vector<Triangle>* pList[2] = {&frontList, &backList};
     for (int side = 0; side < 2; ++side) {
@@ -136,7 +140,7 @@ void BSPTree::splitInto(const Triangle& tri, const Plane& plane, std::vector<Tri
         // points: that side has no area to keep, and is counted like a piece
         // without a plane instead of halting the build.
         if (pointNum[side] < 3) {
-            ++mDegenerateNum;
+            ++degenerateNum;
             continue;
         }
         for (int piece = 0; piece < 2; ++piece) {
@@ -144,57 +148,118 @@ void BSPTree::splitInto(const Triangle& tri, const Plane& plane, std::vector<Tri
             if (piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) && p.mPos[1].IsEqual(p.mPos[2]))
                 continue;
             if (IsDegenerate(p)) {
-                ++mDegenerateNum;
+                ++degenerateNum;
                 continue;
             }
             pList[side]->push_back(p);
         }
     }
+    return true;
 }
 
-BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
-    // Subtrees still to build, each with the parent's slot that receives it.
-    // The back list is pushed first, so every front subtree is built
-    // completely before its back sibling.
-    struct Pending {
-        uint32_t depth;
-        std::vector<Triangle> list;
-        BSPNode** ppSlot;
-        bspbuild::Carry carry;  // the list's candidates counted, or empty
-        bool countAll;          // count every candidate in full, to carry them on
-    };
-    // The subtree hangs from a holder until it is complete, so that a build
-    // abandoned half way frees what it made.
-    BSPNode holder;
-    std::vector<Pending> stack;
-    // Triangles held in lists and nodes: cutting may not grow them past a
-    // stated multiple of the input.
-    const size_t given = list.size();
-    size_t held = given;
-    const size_t heldMax = growthLimit(given);
-    size_t nodeNum = 0;
-    size_t left = given;
-    Progress progress;
-    stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}, false});
+// A subtree still to build, with the parent's slot that receives it.
+struct Pending {
+    uint32_t depth;
+    std::vector<Triangle> list;
+    BSPNode** ppSlot;
+    bspbuild::Carry carry;  // the list's candidates counted, or empty
+    bool countAll;          // count every candidate in full, to carry them on
+};
 
+// What two subtrees built side by side share: a bound on the triangles held,
+// and whether either side gave up.
+struct Fork {
+    size_t heldBase;                // held when the sides were handed out
+    std::atomic<size_t> rise{0};    // every growth of either side, none taken back
+    std::atomic<bool> failed{false};
+};
+
+// The node loop over one stack of pending subtrees, on one thread.
+struct NodeLoop {
+    float splitWeight;
+    float balanceWeight;
+    size_t given;
+    size_t heldMax;
+    Fork* pFork;                       // null: the sequential loop, which halts
+    std::atomic<size_t>* pNodeNum;     // shared figures for the progress line
+    std::atomic<size_t>* pLeft;
+    Progress* pProgress;               // null on threads that do not print
+    uint32_t depth = 0;                // deepest node made
+    uint32_t degenerateNum = 0;        // pieces left out
+    int64_t heldChange = 0;            // net change of the triangles held
+    size_t held = 0;                   // sequential loop: the triangles held
+
+    void Run(std::vector<Pending>& stack, bool mayFork);
+    bool buildSideBySide(Pending& front, Pending& back);
+};
+
+// Builds the two subtrees on two threads and returns true. When a side gives
+// up (a cut that halts, or a growth that might pass the limit in order), what
+// both made is freed, the two lists are put back on the stack's top and
+// false is returned, so that the build goes on in order and ends as it would
+// have.
+bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
+    Fork fork;
+    fork.heldBase = held;
+    std::vector<Triangle> frontCopy = front.list;
+    std::vector<Triangle> backCopy = back.list;
+    const uint32_t childDepth = front.depth;
+    const size_t leftBefore = pLeft->load();
+    NodeLoop side[2] = {*this, *this};
+    std::vector<Pending> stacks[2];
+    stacks[0].push_back(std::move(front));
+    stacks[1].push_back(std::move(back));
+    for (int k = 0; k < 2; ++k) {
+        side[k].pFork = &fork;
+        side[k].depth = 0;
+        side[k].degenerateNum = 0;
+        side[k].heldChange = 0;
+        side[k].pProgress = (k == 0) ? pProgress : nullptr;
+    }
+    BSPNode** ppSlot[2] = {stacks[0].back().ppSlot, stacks[1].back().ppSlot};
+    const bool ran = bspbuild::RunTasks([&](unsigned k, unsigned) {
+        if (k < 2) side[k].Run(stacks[k], false);
+    });
+    if (ran && !fork.failed.load()) {
+        for (int k = 0; k < 2; ++k) {
+            depth = ORV::Max(depth, side[k].depth);
+            degenerateNum += side[k].degenerateNum;
+            heldChange += side[k].heldChange;
+        }
+        held = static_cast<size_t>(static_cast<int64_t>(held) + side[0].heldChange +
+                                   side[1].heldChange);
+        return true;
+    }
+    for (int k = 0; k < 2; ++k) {
+        BSPTree::FreeNode(*ppSlot[k]);
+        *ppSlot[k] = nullptr;
+    }
+    pLeft->store(leftBefore);
+    front = Pending{childDepth, std::move(frontCopy), ppSlot[0], {}, false};
+    back = Pending{childDepth, std::move(backCopy), ppSlot[1], {}, false};
+    return false;
+}
+
+void NodeLoop::Run(std::vector<Pending>& stack, bool mayFork) {
     while (!stack.empty()) {
+        if (pFork != nullptr && pFork->failed.load(std::memory_order_relaxed)) return;
         Pending job = std::move(stack.back());
         stack.pop_back();
         if (job.list.empty()) continue;
-        if (job.depth > mDepth) mDepth = job.depth;
+        if (job.depth > depth) depth = job.depth;
 
         BSPNode* pNode = new BSPNode;
         ORV_ASSERT_ALLOC(pNode);
         *job.ppSlot = pNode;
 
-        ++nodeNum;
+        const size_t nodeNum = pNodeNum->fetch_add(1) + 1;
         if (job.list.size() == 1) {
             const Triangle& tri = job.list[0];
             pNode->mPlane = Plane(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
             pNode->mTriList.push_back(tri);
             pNode->mType = BSPNode::TYPE_LEAF;
-            --left;
-            progress.Update(nodeNum, left);
+            const size_t left = pLeft->fetch_sub(1) - 1;
+            if (pProgress != nullptr) pProgress->Update(nodeNum, left);
             continue;
         }
 
@@ -204,12 +269,11 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
         uint64_t work = 0;
         size_t splitIndex;
         if (!job.carry.Empty()) {
-            splitIndex = bspbuild::ChooseFromCarry(job.carry, sSplitWeight, sBalanceWeight);
+            splitIndex = bspbuild::ChooseFromCarry(job.carry, splitWeight, balanceWeight);
         } else if (job.countAll) {
-            splitIndex =
-                bspbuild::CountAndChoose(job.list, sSplitWeight, sBalanceWeight, job.carry);
+            splitIndex = bspbuild::CountAndChoose(job.list, splitWeight, balanceWeight, job.carry);
         } else {
-            splitIndex = bspbuild::ChooseSplitter(job.list, sSplitWeight, sBalanceWeight, &work);
+            splitIndex = bspbuild::ChooseSplitter(job.list, splitWeight, balanceWeight, &work);
         }
         Plane plane;
         plane.Set(job.list[splitIndex].mPos[0], job.list[splitIndex].mPos[1],
@@ -261,34 +325,92 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
             else if (side == TRI_COPLANAR) pNode->mTriList.push_back(tri);
             else if (side == TRI_FRONT) frontList.push_back(tri);
             else if (side == TRI_BACK) backList.push_back(tri);
-            else splitInto(tri, plane, frontList, backList);
+            else if (!cutInto(tri, plane, frontList, backList, degenerateNum)) {
+                // The sequential loop halts here; a side built beside another
+                // gives up, and the build is made again in order.
+                if (pFork == nullptr) {
+                    Triangle backPieces[2], frontPieces[2];
+                    BSPTree::SplitTriangle(tri, plane, backPieces, frontPieces);  // halts
+                } else {
+                    pFork->failed.store(true);
+                }
+                return;
+            }
         }
         if (inPlaceSide != 0) {
             job.list.resize(write);
             (inPlaceSide == TRI_FRONT ? frontList : backList) = std::move(job.list);
         } else {
-            held = held + frontList.size() + backList.size() + pNode->mTriList.size() + 1 -
-                   job.list.size();
-            ORV_ASSERT_MESG(held <= heldMax,
-                            "Cutting would grow the tree past %zu triangles (%zu given)!!",
-                            heldMax, given);
+            const size_t after = frontList.size() + backList.size() + pNode->mTriList.size() + 1;
+            heldChange += static_cast<int64_t>(after) - static_cast<int64_t>(n);
+            if (pFork == nullptr) {
+                // Past the limit the loop stops, and BuildNode reports it.
+                held = held + after - n;
+                if (held > heldMax) return;
+            } else if (after > n) {
+                // In order, the held count may never pass the limit; built side
+                // by side, the sum of every growth bounds it.
+                const size_t rise = pFork->rise.fetch_add(after - n) + (after - n);
+                if (pFork->heldBase + rise > heldMax) {
+                    pFork->failed.store(true);
+                    return;
+                }
+            }
         }
 
         pNode->mPlane = plane;
         pNode->mTriList.push_back(splitter);
         bool children = !frontList.empty() || !backList.empty();
         pNode->mType = children ? BSPNode::TYPE_INTERIOR : BSPNode::TYPE_LEAF;
-        left = left + frontList.size() + backList.size() - n;
-        progress.Update(nodeNum, left);
+        pLeft->fetch_add(frontList.size() + backList.size());
+        const size_t left = pLeft->fetch_sub(n) - n;
+        if (pProgress != nullptr) pProgress->Update(nodeNum, left);
         const bool frontCarries = inPlaceSide == TRI_FRONT;
         const bool backCarries = inPlaceSide == TRI_BACK;
-        stack.push_back(Pending{job.depth + 1, std::move(backList), &pNode->mpBack,
-                                backCarries ? std::move(childCarry) : bspbuild::Carry(),
-                                backCarries && childCountAll});
-        stack.push_back(Pending{job.depth + 1, std::move(frontList), &pNode->mpFront,
-                                frontCarries ? std::move(childCarry) : bspbuild::Carry(),
-                                frontCarries && childCountAll});
+        Pending back{job.depth + 1, std::move(backList), &pNode->mpBack,
+                     backCarries ? std::move(childCarry) : bspbuild::Carry(),
+                     backCarries && childCountAll};
+        Pending front{job.depth + 1, std::move(frontList), &pNode->mpFront,
+                      frontCarries ? std::move(childCarry) : bspbuild::Carry(),
+                      frontCarries && childCountAll};
+        // The first node with two large sides has them built side by side.
+        if (mayFork && front.list.size() >= bspbuild::ForkMin() &&
+            back.list.size() >= bspbuild::ForkMin() && bspbuild::ThreadCount() > 1) {
+            mayFork = false;
+            if (buildSideBySide(front, back)) continue;
+        }
+        stack.push_back(std::move(back));
+        stack.push_back(std::move(front));
     }
+}
+
+}  // namespace
+
+BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
+    // The subtree hangs from a holder until it is complete, so that a build
+    // abandoned half way frees what it made.
+    BSPNode holder;
+    // Triangles held in lists and nodes: cutting may not grow them past a
+    // stated multiple of the input.
+    const size_t given = list.size();
+    std::atomic<size_t> nodeNum{0};
+    std::atomic<size_t> left{given};
+    Progress progress;
+    NodeLoop loop{sSplitWeight, sBalanceWeight, given, growthLimit(given), nullptr,
+                  &nodeNum, &left, &progress};
+    loop.held = given;
+    loop.depth = mDepth;
+    // The back list is pushed first, so every front subtree is built
+    // completely before its back sibling.
+    std::vector<Pending> stack;
+    stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}, false});
+    loop.Run(stack, true);
+    const size_t held = loop.held;
+    const size_t heldMax = loop.heldMax;
+    ORV_ASSERT_MESG(held <= heldMax, "Cutting would grow the tree past %zu triangles (%zu given)!!",
+                    heldMax, given);
+    mDepth = loop.depth;
+    mDegenerateNum += loop.degenerateNum;
     BSPNode* pResult = holder.mpFront;
     holder.mpFront = nullptr;
     return pResult;

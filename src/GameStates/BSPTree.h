@@ -114,11 +114,6 @@ public:
     // planes, types and triangle lists.
     bool IsIdentical(const BSPTree& other) const;
 
-private:
-    void splitInto(const Triangle& tri, const Plane& plane, std::vector<Triangle>& frontList,
-                   std::vector<Triangle>& backList);
-
-public:
     uint32_t mDepth = 0;
     int32_t mTriNum = 0;
     BSPNode* mpRoot = nullptr;

@@ -209,6 +209,51 @@ TEST(BuildIdentity, LargeInputsWhenAskedFor) {
     expectIdentical({"sphere 2k", orvtest::Sphere(32, 32)}, {1, 2});
 }
 
+TEST(BuildIdentity, SubtreesBuiltSideBySideFromTheRoot) {
+    // Any node with two non-empty sides hands them to two threads.
+    struct ForkMin {
+        size_t saved = bspbuild::ForkMin();
+        ForkMin() { bspbuild::SetForkMin(1); }
+        ~ForkMin() { bspbuild::SetForkMin(saved); }
+    } forkMin;
+    expectIdentical({"soup", orvtest::RandomSoup(6, 500, 1.0f, 0.4f)}, {2, 3});
+    expectIdentical({"torus", orvtest::Torus(20, 10)}, {2});
+    Weights w(2.0f, 1.0f);
+    expectIdentical({"soup with dearer cuts", orvtest::RandomSoup(7, 400, 1.0f, 0.6f)}, {2});
+}
+
+TEST(BuildIdentity, AGrowthRefusedInOrderIsRefusedAlikeWhenSidesAreBuiltSideBySide) {
+    // Slabs crossing in three directions cut each other into thousands of
+    // pieces, past the limit for 48 triangles. Built side by side, the
+    // sides only bound their growth; the build is made again in order and
+    // refused at the same point, with the same report.
+    std::vector<Triangle> slabs;
+    const float big = 16.0f;
+    for (int i = 0; i < 16; ++i) {
+        const float c = static_cast<float>(i) - 7.5f;
+        slabs.emplace_back(Vec3(c, -big, -big), Vec3(c, big, -big), Vec3(c, 0, big));
+        slabs.emplace_back(Vec3(-big, c, -big), Vec3(0, c, big), Vec3(big, c, -big));
+        slabs.emplace_back(Vec3(-big, -big, c), Vec3(big, -big, c), Vec3(0, big, c));
+    }
+    auto build = [&](unsigned threads, size_t forkMin) {
+        return orvtest::RunInChild([&] {
+            bspbuild::SetThreadCount(threads);
+            bspbuild::SetForkMin(forkMin);
+            BSPTree tree;
+            tree.Build(slabs);
+            printf("built, %u deep\n", tree.Depth());
+        });
+    };
+    const auto inOrder = build(1, 512);
+    const auto sideBySide = build(2, 1);
+    EXPECT_EQ(inOrder.exitCode, 1);
+    EXPECT_NE(inOrder.out.find("Cutting would grow the tree past 16384 triangles (48 given)!!"),
+              std::string::npos)
+        << inOrder.out;
+    EXPECT_EQ(sideBySide.exitCode, inOrder.exitCode);
+    EXPECT_EQ(sideBySide.out, inOrder.out);
+}
+
 TEST(BuildIdentity, TheReferenceSeesADifferentWeightAsADifferentTree) {
     // The comparison itself must notice a changed tree.
     std::vector<Triangle> tris = orvtest::RandomSoup(5, 200, 1.0f, 0.5f);
