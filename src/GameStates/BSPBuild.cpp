@@ -52,11 +52,6 @@ inline VecI loadI(const int32_t* p) {
     return v;
 }
 inline void storeI(int32_t* p, const VecI& v) { std::memcpy(p, &v, sizeof(v)); }
-inline int32_t sum(const VecI& v) {
-    int32_t s = 0;
-    for (size_t k = 0; k < LANES; ++k) s += v[k];
-    return s;
-}
 
 inline float scoreOf(int32_t front, int32_t back, int32_t cut, float splitWeight,
                      float balanceWeight) {

@@ -44,8 +44,12 @@ namespace {
 class Progress {
 public:
     Progress() : mStart(Clock::now()), mLast(mStart) {}
-    ~Progress() {
+    ~Progress() { Finish(); }
+    // Blanks the line, so that what is printed next (the status line, or a
+    // report that ends the build) starts at the beginning of a clean line.
+    void Finish() {
         if (!mShown) return;
+        mShown = false;
         printf("\r%*s\r", WIDTH, "");
         fflush(stdout);
     }
@@ -407,6 +411,7 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
     loop.Run(stack, true);
     const size_t held = loop.held;
     const size_t heldMax = loop.heldMax;
+    progress.Finish();
     ORV_ASSERT_MESG(held <= heldMax, "Cutting would grow the tree past %zu triangles (%zu given)!!",
                     heldMax, given);
     mDepth = loop.depth;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../fuzz/SoupReader.h"
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
@@ -60,4 +61,34 @@ TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExha
                               "\nFunc: BSPTree::BuildNode\nFile: " + source +
                               "\nMesg: Cutting would grow the tree past " + std::to_string(limit) +
                               " triangles (4 given)!!\n");
+}
+
+// A refused build that was long enough to show its progress line blanks that
+// line first, so the report starts at the beginning of a clean line.
+TEST(RegressGrowthAtLargeCoordinates, TheReportStartsOnACleanLineAfterTheProgressLine) {
+    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/regress/bsp_growth_at_large_coordinates.bin",
+                     std::ios::binary);
+    ASSERT_TRUE(in.good());
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    orvfuzz::Reader r(bytes.data(), bytes.size());
+    r.Byte();
+    const uint8_t weights = r.Byte();
+    std::vector<Triangle> list;
+    while (!r.Empty() && list.size() < orvfuzz::kTriMax) list.push_back(orvfuzz::ReadTriangle(r, list));
+
+    auto result = orvtest::RunInChild([&] {
+        bspbuild::SetProgressDelay(0.0);
+        BSPTree::sSplitWeight = 1.1f + 0.1f * (weights & 15);
+        BSPTree::sBalanceWeight = 1.0f + static_cast<float>(weights >> 4);
+        BSPTree tree;
+        tree.Build(list);
+    });
+    EXPECT_EQ(result.exitCode, 1);
+    const size_t report = result.out.find("ORV_ASSERT_MESG: held <= heldMax\n");
+    ASSERT_NE(report, std::string::npos) << result.out;
+    ASSERT_NE(result.out.find("Building the BSP tree: "), std::string::npos) << result.out;
+    const std::string blank = "\r" + std::string(78, ' ') + "\r";
+    ASSERT_GE(report, blank.size());
+    EXPECT_EQ(result.out.substr(report - blank.size(), blank.size()), blank);
 }
