@@ -10,23 +10,12 @@
 
 #include "BSPTree.h"
 #include "Shapes.h"
+#include "TreeWeights.h"
 
 using ORV::Vec3;
+using orvtest::Weights;
 
 namespace {
-
-// Sets the two program-wide weights for one test and restores them after.
-struct Weights {
-    float split, balance;
-    Weights(float s, float b) : split(BSPTree::sSplitWeight), balance(BSPTree::sBalanceWeight) {
-        BSPTree::sSplitWeight = s;
-        BSPTree::sBalanceWeight = b;
-    }
-    ~Weights() {
-        BSPTree::sSplitWeight = split;
-        BSPTree::sBalanceWeight = balance;
-    }
-};
 
 // A right triangle facing +z (or -z when flipped) at height z.
 Triangle flat(float z, bool flipped = false, float x = 0.0f) {

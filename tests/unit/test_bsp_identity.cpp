@@ -20,22 +20,12 @@
 #include "MeshFiles.h"
 #include "ReferenceBuild.h"
 #include "Shapes.h"
+#include "TreeWeights.h"
 
 using ORV::Vec3;
+using orvtest::Weights;
 
 namespace {
-
-struct Weights {
-    float split, balance;
-    Weights(float s, float b) : split(BSPTree::sSplitWeight), balance(BSPTree::sBalanceWeight) {
-        BSPTree::sSplitWeight = s;
-        BSPTree::sBalanceWeight = b;
-    }
-    ~Weights() {
-        BSPTree::sSplitWeight = split;
-        BSPTree::sBalanceWeight = balance;
-    }
-};
 
 struct Threads {
     unsigned saved = bspbuild::ThreadCount();

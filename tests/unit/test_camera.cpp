@@ -9,6 +9,7 @@
 
 #include "ChildProcess.h"
 #include "ORV_Camera.h"
+#include "SourceLine.h"
 
 using ORV::Camera;
 using ORV::Vec3;
@@ -24,13 +25,7 @@ void expectVec(const Vec3& v, float x, float y, float z, float tol = 1e-5f) {
 }
 
 // The line of the first source line of ORV_Camera.cpp that holds the text.
-int lineOf(const char* pText) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/framework/ORV_Camera.cpp");
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(pText) != std::string::npos) return n;
-    return -1;
-}
+int lineOf(const char* pText) { return orvtest::LineOf("framework/ORV_Camera.cpp", pText); }
 
 class CameraInput : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@
 
 #include "ChildProcess.h"
 #include "ORV.h"
+#include "SourceLine.h"
 
 using ORV::Image;
 using orvtest::RunInChild;
@@ -23,14 +24,7 @@ namespace {
 
 const char* kSource = "src/ORV_Image.cpp";
 
-int lineOf(const std::string& needle, int nth = 1) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + kSource);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(needle) != std::string::npos && --nth == 0) return n;
-    ADD_FAILURE() << "'" << needle << "' not found in " << kSource;
-    return -1;
-}
+int lineOf(const std::string& needle, int nth = 1) { return orvtest::LineOf(kSource, needle, nth); }
 
 // The whole report of a macro found by needle; kinds without a message pass
 // an empty mesg.

@@ -17,6 +17,7 @@
 #include "ORV.h"
 #include "ORV_Mesh.h"
 #include "ORV_TokenTree.h"
+#include "SourceLine.h"
 
 using ORV::Image;
 using ORV::Mesh;
@@ -25,20 +26,11 @@ using orvtest::RunInChild;
 
 namespace {
 
-int lineOf(const std::string& source, const std::string& needle) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + source);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(needle) != std::string::npos) return n;
-    ADD_FAILURE() << "'" << needle << "' not found in " << source;
-    return -1;
-}
-
 // An ORV_ASSERT_MESG report of the check whose expression is expr.
 std::string mesgReport(const std::string& source, const std::string& expr, const std::string& func,
                        const std::string& mesg) {
     return "ORV_ASSERT_MESG: " + expr + "\nLine: " +
-           std::to_string(lineOf(source, "ORV_ASSERT_MESG(" + expr)) + "\nFunc: " + func +
+           std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(" + expr)) + "\nFunc: " + func +
            "\nFile: " + source + "\nMesg: " + mesg + "\n";
 }
 

@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "ORV_Mesh.h"
+#include "SourceLine.h"
 
 using ORV::Mesh;
 using orvtest::RunInChild;
@@ -18,20 +19,11 @@ namespace {
 
 const char* kSource = "framework/ORV_Mesh.cpp";
 
-int lineOf(const std::string& file, const std::string& needle, int nth = 1) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + file);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(needle) != std::string::npos && --nth == 0) return n;
-    ADD_FAILURE() << "'" << needle << "' not found in " << file;
-    return -1;
-}
-
 // A report from Mesh code; the needle finds the macro's line, mesg empty for
 // the kinds without a message.
 std::string report(const std::string& kindExpr, const std::string& needle, int nth,
                    const std::string& func, const std::string& mesg) {
-    std::string text = kindExpr + "\nLine: " + std::to_string(lineOf(kSource, needle, nth)) +
+    std::string text = kindExpr + "\nLine: " + std::to_string(orvtest::LineOf(kSource, needle, nth)) +
                        "\nFunc: " + func + "\nFile: " + kSource + "\n";
     return mesg.empty() ? text : text + "Mesg: " + mesg + "\n";
 }

@@ -15,49 +15,57 @@
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
+#include "SourceLine.h"
 
 namespace {
 
-int lineOf(const std::string& source, const std::string& needle) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + source);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(needle) != std::string::npos) return n;
-    ADD_FAILURE() << "'" << needle << "' not found in " << source;
-    return -1;
+// The committed input, a build-mode fuzz input: a mode byte, the weights'
+// byte, then triangles to the end.
+struct GrowthInput {
+    uint8_t mode = 0, weights = 0;
+    std::vector<Triangle> list;
+};
+
+GrowthInput readGrowthInput() {
+    GrowthInput input;
+    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/regress/bsp_growth_at_large_coordinates.bin",
+                     std::ios::binary);
+    EXPECT_TRUE(in.good());
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    orvfuzz::Reader r(bytes.data(), bytes.size());
+    input.mode = r.Byte();
+    input.weights = r.Byte();
+    while (!r.Empty() && input.list.size() < orvfuzz::kTriMax)
+        input.list.push_back(orvfuzz::ReadTriangle(r, input.list));
+    return input;
+}
+
+// Builds the list under the input's weights, as the fuzz target does.
+void buildWithWeights(const GrowthInput& input) {
+    BSPTree::sSplitWeight = 1.1f + 0.1f * (input.weights & 15);
+    BSPTree::sBalanceWeight = 1.0f + static_cast<float>(input.weights >> 4);
+    BSPTree tree;
+    tree.Build(input.list);
+    printf("built: %u deep\n", tree.Depth());
 }
 
 }  // namespace
 
 TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExhaustingMemory) {
-    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/regress/bsp_growth_at_large_coordinates.bin",
-                     std::ios::binary);
-    ASSERT_TRUE(in.good());
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-    // A build-mode input: the weights' byte, then triangles to the end.
-    orvfuzz::Reader r(bytes.data(), bytes.size());
-    ASSERT_EQ(r.Byte() & 1, 0);
-    const uint8_t weights = r.Byte();
-    std::vector<Triangle> list;
-    while (!r.Empty() && list.size() < orvfuzz::kTriMax) list.push_back(orvfuzz::ReadTriangle(r, list));
-    ASSERT_EQ(list.size(), 5u);
+    const GrowthInput input = readGrowthInput();
+    ASSERT_EQ(input.mode & 1, 0);
+    ASSERT_EQ(input.list.size(), 5u);
     size_t given = 0;  // one of the five has no plane and is left out first
-    for (const Triangle& t : list) given += IsDegenerate(t) ? 0 : 1;
+    for (const Triangle& t : input.list) given += IsDegenerate(t) ? 0 : 1;
     ASSERT_EQ(given, 4u);
 
-    auto result = orvtest::RunInChild([&] {
-        BSPTree::sSplitWeight = 1.1f + 0.1f * (weights & 15);
-        BSPTree::sBalanceWeight = 1.0f + static_cast<float>(weights >> 4);
-        BSPTree tree;
-        tree.Build(list);
-        printf("built: %u deep\n", tree.Depth());
-    });
+    auto result = orvtest::RunInChild([&] { buildWithWeights(input); });
     const size_t limit = given * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
     const std::string source = "src/GameStates/BSPTree.cpp";
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "ORV_ASSERT_MESG: held <= heldMax\nLine: " +
-                              std::to_string(lineOf(source, "ORV_ASSERT_MESG(held <= heldMax")) +
+                              std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(held <= heldMax")) +
                               "\nFunc: BSPTree::BuildNode\nFile: " + source +
                               "\nMesg: Cutting would grow the tree past " + std::to_string(limit) +
                               " triangles (4 given)!!\n");
@@ -66,23 +74,10 @@ TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExha
 // A refused build that was long enough to show its progress line blanks that
 // line first, so the report starts at the beginning of a clean line.
 TEST(RegressGrowthAtLargeCoordinates, TheReportStartsOnACleanLineAfterTheProgressLine) {
-    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/regress/bsp_growth_at_large_coordinates.bin",
-                     std::ios::binary);
-    ASSERT_TRUE(in.good());
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
-    orvfuzz::Reader r(bytes.data(), bytes.size());
-    r.Byte();
-    const uint8_t weights = r.Byte();
-    std::vector<Triangle> list;
-    while (!r.Empty() && list.size() < orvfuzz::kTriMax) list.push_back(orvfuzz::ReadTriangle(r, list));
-
+    const GrowthInput input = readGrowthInput();
     auto result = orvtest::RunInChild([&] {
         bspbuild::SetProgressDelay(0.0);
-        BSPTree::sSplitWeight = 1.1f + 0.1f * (weights & 15);
-        BSPTree::sBalanceWeight = 1.0f + static_cast<float>(weights >> 4);
-        BSPTree tree;
-        tree.Build(list);
+        buildWithWeights(input);
     });
     EXPECT_EQ(result.exitCode, 1);
     const size_t report = result.out.find("ORV_ASSERT_MESG: held <= heldMax\n");

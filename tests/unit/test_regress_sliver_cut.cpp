@@ -15,6 +15,7 @@
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV_Mesh.h"
+#include "SourceLine.h"
 
 using ORV::Vec3;
 using orvtest::RunInChild;
@@ -27,17 +28,8 @@ std::vector<uint8_t> readRegress(const std::string& name) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-int lineOf(const std::string& source, const std::string& needle) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + source);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(needle) != std::string::npos) return n;
-    ADD_FAILURE() << "'" << needle << "' not found in " << source;
-    return -1;
-}
-
 std::string haltText(const char* pNeedle, const std::string& mesg) {
-    return "ORV_HALT:\nLine: " + std::to_string(lineOf("src/GameStates/BSPTree.cpp", pNeedle)) +
+    return "ORV_HALT:\nLine: " + std::to_string(orvtest::LineOf("src/GameStates/BSPTree.cpp", pNeedle)) +
            "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPTree.cpp\nMesg: " + mesg + "\n";
 }
 

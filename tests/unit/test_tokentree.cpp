@@ -12,6 +12,7 @@
 
 #include "ChildProcess.h"
 #include "ORV_TokenTree.h"
+#include "SourceLine.h"
 
 using ORV::TokenTree;
 using Token = ORV::TokenTree::Token;
@@ -21,20 +22,11 @@ namespace {
 
 // The 1-based line of the nth occurrence of needle in a source file, so that
 // report tests compare the whole text without hard-coding line numbers.
-int lineOf(const std::string& file, const std::string& needle, int nth = 1) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + file);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(needle) != std::string::npos && --nth == 0) return n;
-    ADD_FAILURE() << "'" << needle << "' not found in " << file;
-    return -1;
-}
-
 const char* kSource = "framework/ORV_TokenTree.cpp";
 
 std::string report(const std::string& kindExpr, const std::string& needle, const std::string& func,
                    const std::string& mesg) {
-    std::string text = kindExpr + "\nLine: " + std::to_string(lineOf(kSource, needle)) +
+    std::string text = kindExpr + "\nLine: " + std::to_string(orvtest::LineOf(kSource, needle)) +
                        "\nFunc: " + func + "\nFile: " + kSource + "\n";
     return mesg.empty() ? text : text + "Mesg: " + mesg + "\n";
 }
