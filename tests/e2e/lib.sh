@@ -68,8 +68,10 @@ e2e_wait_until() {
 e2e_start_display() {
     local size=${1:-1280x1024}
     # -displayfd: Xvfb picks a free display itself and writes its number when
-    # it accepts connections, so parallel tests never race for one.
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$E2E_DIR/display" \
+    # it accepts connections, so parallel tests never race for one. -noreset:
+    # by default the server resets when its last client leaves, and a program
+    # that connects during the reset is refused ("Failed to open display").
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$E2E_DIR/display" \
         2>"$E2E_DIR/xvfb.log" &
     E2E_XVFB_PID=$!
     e2e_wait_until 20 test -s "$E2E_DIR/display" ||

@@ -45,6 +45,7 @@ protected:
 TEST_F(Window, ClientAreaHasTheRequestedSizeAndIsCentred) {
     ORV::System* pSystem = open("Orvane", 800, 600);
     ASSERT_NE(pSystem->Window(), nullptr);
+    ASSERT_NE(pSystem->Window(), nullptr);
     EXPECT_TRUE(pSystem->IsRunning());
     Display* pDisplay = glfwGetX11Display();
     ASSERT_EQ(DisplayWidth(pDisplay, DefaultScreen(pDisplay)), 1280);
@@ -71,6 +72,7 @@ TEST_F(Window, ClientAreaHasTheRequestedSizeAndIsCentred) {
 
 TEST_F(Window, NullTitleNamesTheWindowNONAME) {
     ORV::System* pSystem = open(nullptr, 320, 240);
+    ASSERT_NE(pSystem->Window(), nullptr);
     EXPECT_STREQ(pSystem->mpWinTitle, "NONAME");
     EXPECT_EQ(pSystem->mpClassName, pSystem->mpWinTitle);
     char* pName = nullptr;
@@ -81,6 +83,7 @@ TEST_F(Window, NullTitleNamesTheWindowNONAME) {
 
 TEST_F(Window, LargerThanTheScreenGetsANegativeOrigin) {
     ORV::System* pSystem = open("Big", 1400, 1101);
+    ASSERT_NE(pSystem->Window(), nullptr);
     int x = 0, y = 0;
     origin(pSystem, &x, &y);
     EXPECT_EQ(x, -60);
@@ -89,6 +92,7 @@ TEST_F(Window, LargerThanTheScreenGetsANegativeOrigin) {
 
 TEST_F(Window, ResizingLeavesTheRequestedSize) {
     ORV::System* pSystem = open("Orvane", 800, 600);
+    ASSERT_NE(pSystem->Window(), nullptr);
     glfwSetWindowSize(pSystem->Window(), 300, 200);
     ASSERT_TRUE(pollUntil([&] {
         int w = 0, h = 0;
@@ -101,6 +105,7 @@ TEST_F(Window, ResizingLeavesTheRequestedSize) {
 
 TEST_F(Window, FocusSetsAndClearsActive) {
     ORV::System* pSystem = open("Orvane", 400, 300);
+    ASSERT_NE(pSystem->Window(), nullptr);
     ASSERT_TRUE(pollUntil([&] { return pSystem->mActive; })) << "a shown window takes the focus";
 
     glfwDefaultWindowHints();
@@ -115,6 +120,7 @@ TEST_F(Window, FocusSetsAndClearsActive) {
 
 TEST_F(Window, MouseMovementIsInClientPixelsFromZeroZero) {
     ORV::System* pSystem = open("Orvane", 800, 600);
+    ASSERT_NE(pSystem->Window(), nullptr);
     ORV::Input* pInput = ORV::Input::Instance();
 
     glfwSetCursorPos(pSystem->Window(), 37, 21);
@@ -140,6 +146,7 @@ TEST_F(Window, MouseMovementIsInClientPixelsFromZeroZero) {
 
 TEST_F(Window, FramesArePacedAndCountedWithAWindow) {
     ORV::System* pSystem = open("Orvane", 200, 100);
+    ASSERT_NE(pSystem->Window(), nullptr);
     for (uint32_t i = 1; i <= 5; ++i) {
         pSystem->BeginFrame();
         pSystem->EndFrame();
