@@ -2,7 +2,8 @@
 // BSPTree::ChooseSplitterIndex. It picks exactly the splitter the score rule
 // defines, faster:
 //   - a node's triangles are held as a structure of arrays and a candidate
-//     plane is tested against four of them at a time, with the same
+//     plane is tested against 4, 8 or 16 of them at a time (the widest the
+//     processor runs; every width gives the same bits), with the same
 //     single-precision expressions as Plane::Distance;
 //   - a candidate is given up at the end of a block of triangles once its
 //     partial score cannot win;

@@ -57,24 +57,8 @@ static void uploadTexture(const ORV::Image& image) {
     glPopClientAttrib();
 }
 
-// One record per mesh triangle; a mesh without colours colours each corner
-// by its position.
 static void makeTriangles(const ORV::Mesh& mesh) {
-    const ORV::Vec3* pPos = mesh.VtxPos();
-    const uint32_t* pTriPos = mesh.TriPos();
-    const ORV::Color* pClr = mesh.VtxClr();
-    const uint32_t* pTriClr = mesh.TriClr();
-    for (uint32_t i = 0; i < mesh.TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pPos[pTriPos[3 * i + k]];
-            if (mesh.TriClrNum() != 0)
-                tri.mClr[k] = pClr[pTriClr[3 * i + k]];
-            else
-                tri.mClr[k] = ORV::Color(tri.mPos[k]);
-        }
-        sTriList.push_back(tri);
-    }
+    sTriList = MeshTriangles(mesh);
     sTriNum = static_cast<int32_t>(sTriList.size());
 }
 

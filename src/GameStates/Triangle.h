@@ -11,6 +11,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
+
+namespace ORV {
+class Mesh;
+}
 
 // A triangle with its own copies of three corner positions (in winding order,
 // counter-clockwise seen from the front) and three corner colours.
@@ -126,5 +131,9 @@ inline bool IsDegenerate(const Triangle& tri) {
     Plane raw(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
     return !unit.IsFinite() || !raw.IsFinite();
 }
+
+// One record per triangle of mesh, in mesh order, with the mesh's corner
+// colours; a mesh without colours colours each corner by its position.
+std::vector<Triangle> MeshTriangles(const ORV::Mesh& mesh);
 
 #endif  // BSP_TRIANGLE_H

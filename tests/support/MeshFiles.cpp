@@ -14,22 +14,8 @@ namespace orvtest {
 const char* const kAssimpModelsDir = "/usr/share/assimp/models";
 
 std::vector<Triangle> LoadMeshTriangles(const std::string& path) {
-    std::vector<Triangle> tris;
     std::unique_ptr<ORV::Mesh> pMesh(ORV::Mesh::Load(path.c_str(), true));
-    if (!pMesh) return tris;
-    const ORV::Mesh& mesh = *pMesh;
-    tris.reserve(mesh.TriPosNum());
-    for (uint32_t i = 0; i < mesh.TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = mesh.VtxPos()[mesh.TriPos()[3 * i + k]];
-            // As the demo does: without colours a corner is coloured by its position.
-            tri.mClr[k] = mesh.TriClrNum() != 0 ? mesh.VtxClr()[mesh.TriClr()[3 * i + k]]
-                                                : ORV::Color(tri.mPos[k]);
-        }
-        tris.push_back(tri);
-    }
-    return tris;
+    return pMesh ? MeshTriangles(*pMesh) : std::vector<Triangle>();
 }
 
 namespace {

@@ -166,22 +166,9 @@ std::vector<Triangle> LoadTriangles(const std::string& path) {
     if (pMesh == nullptr)
         Fail(path, "holds no mesh (a Mesh block with Position and Face_Position sections)");
 
-    std::vector<Triangle> list;
-    list.reserve(pMesh->TriPosNum());
-    const ORV::Vec3* pPos = pMesh->VtxPos();
-    const uint32_t* pTriPos = pMesh->TriPos();
-    for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        tri.mTag = static_cast<int32_t>(i + 1);
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pPos[pTriPos[3 * i + k]];
-            if (pMesh->TriClrNum() != 0)
-                tri.mClr[k] = pMesh->VtxClr()[pMesh->TriClr()[3 * i + k]];
-            else
-                tri.mClr[k] = ORV::Color(tri.mPos[k]);
-        }
-        list.push_back(tri);
-    }
+    // Each record is tagged with its mesh triangle's number, from 1.
+    std::vector<Triangle> list = MeshTriangles(*pMesh);
+    for (size_t i = 0; i < list.size(); ++i) list[i].mTag = static_cast<int32_t>(i + 1);
     delete pMesh;
     return list;
 }
