@@ -6,13 +6,13 @@
 #   demo_wait_last_status TEXT [secs]   until the newest status line is TEXT
 #   demo_frames                how many status lines (one per frame) so far
 #   demo_wait_frames N [secs]  until N more frames have been shown
-#   demo_shot NAME             the window's pixels into $E2E_DIR/NAME.rgb, taken
-#                              after two more frames, so that what came before
-#                              is on screen
+#   demo_grab NAME             the window's pixels now, into $E2E_DIR/NAME.rgb
+#   demo_settled_shot NAME     grabs until two grabs in a row agree: the picture
+#                              the demo keeps drawing while nothing changes
+#   demo_shot_differs NAME REF true once a settled picture differs from REF
+#                              (kept as NAME)
+#   demo_shot_equals NAME REF  true once the picture equals REF (kept as NAME)
 #   demo_same_shot A B         true when the two screenshots are identical
-#   demo_press KEY [frames]    holds a key down until the demo has shown that many
-#                              frames (default 2), so that a slow frame cannot
-#                              miss the press
 #   demo_line_of SRC TEXT [AFTER]   the number of the first line of SRC holding
 #                              TEXT (after the first line holding AFTER)
 #   demo_report KIND EXPR SRC LINE FUNC [MESG]   the text of a failure report
@@ -24,31 +24,49 @@ demo_last_status() { demo_status_lines | tail -n 1; }
 demo_last_status_is() { [ "$(demo_last_status)" = "$1" ]; }
 
 demo_wait_last_status() {
-    e2e_wait_until "${2:-10}" demo_last_status_is "$1" ||
+    e2e_wait_until "${2:-20}" demo_last_status_is "$1" ||
         e2e_fail "the status line did not become '$1' (it is '$(demo_last_status)')"
 }
 
 demo_frames() { demo_status_lines | wc -l; }
 
+# The demo shows one status line per frame.
+e2e_frames() { demo_frames; }
+
 demo_frames_at_least() { [ "$(demo_frames)" -ge "$1" ]; }
 
 demo_wait_frames() {
     local target=$(($(demo_frames) + $1))
-    e2e_wait_until "${2:-10}" demo_frames_at_least "$target" ||
+    e2e_wait_until "${2:-20}" demo_frames_at_least "$target" ||
         e2e_fail "the demo did not show $1 more frames"
 }
 
-demo_shot() {
-    demo_wait_frames 2
+demo_grab() {
     import -window "$E2E_WID" -depth 8 "rgb:$E2E_DIR/$1.rgb" || e2e_fail "cannot take screenshot $1"
 }
 
 demo_same_shot() { cmp -s "$E2E_DIR/$1.rgb" "$E2E_DIR/$2.rgb"; }
 
-demo_press() {
-    xdotool keydown "$1"
-    demo_wait_frames "${2:-2}"
-    xdotool keyup "$1"
+demo_settled() {
+    demo_grab "$1.next"
+    if demo_same_shot "$1" "$1.next"; then return 0; fi
+    mv "$E2E_DIR/$1.next.rgb" "$E2E_DIR/$1.rgb"
+    return 1
+}
+
+demo_settled_shot() {
+    demo_grab "$1"
+    e2e_wait_until 20 demo_settled "$1" || e2e_fail "the picture does not hold still ($1)"
+}
+
+demo_shot_differs() {
+    demo_grab "$1"
+    ! demo_same_shot "$1" "$2" && demo_settled "$1"
+}
+
+demo_shot_equals() {
+    demo_grab "$1"
+    demo_same_shot "$1" "$2"
 }
 
 demo_line_of() {

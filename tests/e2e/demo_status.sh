@@ -32,31 +32,39 @@ demo_wait_last_status "$(status_of 1)"
 # The frame rate under Xvfb: one status line per frame.
 before=$(demo_frames)
 start=$(e2e_now_us)
-sleep 2
+demo_wait_frames 60 20
 frames=$(($(demo_frames) - before))
 elapsed=$(($(e2e_now_us) - start))
-echo "frames: $frames in $((elapsed / 1000)) ms, $((elapsed / (frames > 0 ? frames : 1) / 1000)) ms per frame"
+echo "frames: $frames in $((elapsed / 1000)) ms, $((elapsed / frames / 1000)) ms per frame"
 
-demo_press 1
-demo_wait_last_status "Not using BSP tree, $tri_num triangles"
-demo_press 1
-demo_wait_last_status "$(status_of 1)"
+# Each key is held until the status line shows what it did.
+e2e_hold 1 demo_last_status_is "Not using BSP tree, $tri_num triangles" ||
+    e2e_fail "key 1 did not switch to the plain mesh (the status line is '$(demo_last_status)')"
+e2e_hold 1 demo_last_status_is "$(status_of 1)" ||
+    e2e_fail "key 1 did not switch back to the tree (the status line is '$(demo_last_status)')"
 
 for i in 2 3 4 5 6; do
     # Each rebuild must be told apart from the one before.
     [ "$(status_of "$i")" != "$(status_of $((i - 1)))" ] ||
         e2e_fail "trees $((i - 1)) and $i show the same figures: the test cannot see the rebuild"
-    demo_press 3
-    demo_wait_last_status "$(status_of "$i")"
+    e2e_hold 3 demo_last_status_is "$(status_of "$i")" ||
+        e2e_fail "press $((i - 1)) of key 3 did not show tree $i: '$(status_of "$i")' (it is '$(demo_last_status)')"
 done
-demo_press 4
-demo_wait_last_status "$(status_of 7)"
-demo_wait_frames 3
-demo_wait_last_status "$(status_of 7)"  # and it stays: one rebuild per press
+
+# A key held down acts once: while 4 stays down for more frames, the status
+# stays that of the one tree it built.
+xdotool keydown 4
+e2e_wait_until 20 demo_last_status_is "$(status_of 7)" ||
+    { xdotool keyup 4; e2e_fail "key 4 did not show tree 7: '$(status_of 7)' (it is '$(demo_last_status)')"; }
+demo_wait_frames 10
+xdotool keyup 4
+demo_wait_frames 2
+[ "$(demo_status_lines | awk -v s="$(status_of 7)" '$0 == s { on = 1 } on' | sort -u)" = "$(status_of 7)" ] ||
+    e2e_fail "key 4 held down rebuilt the tree more than once"
 
 # Held until the program has ended: a slow frame cannot miss it.
 xdotool keydown Escape
-e2e_wait_exit 10
+e2e_wait_exit 20
 xdotool keyup Escape || true
 e2e_expect_eq "exit status" 0 "$E2E_STATUS"
 # The last status line is ended by one line feed, and nothing follows.

@@ -10,7 +10,13 @@
 #                                 background: stdout in $E2E_OUT, stderr in $E2E_ERR
 #   e2e_find_window [title]       waits for the visible window; sets E2E_WID
 #   e2e_focus                     gives E2E_WID the input focus
-#   e2e_press KEY                 xdotool key name: down, 0.1 s, up
+#   e2e_hold KEY [secs] CMD...    holds KEY down until CMD succeeds (the
+#                                 program shows the press), lets it go and
+#                                 waits until the program has seen it go;
+#                                 false after secs (default 20)
+#   e2e_frames                    frames the program has shown so far (the
+#                                 probe's Update lines; demo_lib.sh counts
+#                                 status lines instead)
 #   e2e_close                     sends WM_DELETE_WINDOW to E2E_WID
 #   e2e_wait_output REGEX [secs]  until a line of standard output matches
 #   e2e_wait_status REGEX [secs]  until a status line (output split on
@@ -102,7 +108,7 @@ e2e_wait_exit() {
 
 e2e_find_window() {
     local title=${1:-Orvane}
-    E2E_WID=$(timeout 10 xdotool search --sync --onlyvisible --name "^${title}\$" | head -n 1) ||
+    E2E_WID=$(timeout 30 xdotool search --sync --onlyvisible --name "^${title}\$" | head -n 1) ||
         e2e_fail "no visible window titled '$title'"
     [ -n "$E2E_WID" ] || e2e_fail "no visible window titled '$title'"
 }
@@ -112,11 +118,27 @@ e2e_focus() {
     timeout 10 xdotool windowfocus --sync "$E2E_WID" || e2e_fail "cannot focus window $E2E_WID"
 }
 
-e2e_press() {
-    # An instant tap can fall between two event polls and never be seen down.
-    xdotool keydown "$1"
-    sleep 0.1
-    xdotool keyup "$1"
+e2e_frames() { grep -c '^Update ' "$E2E_OUT" || true; }
+
+e2e_frames_at_least() { [ "$(e2e_frames)" -ge "$1" ]; }
+
+# The program samples the keyboard once per frame, so a press and a release
+# that reach it within one event poll are never seen, nor is a release
+# followed by a new press of the same key. Under load the X server can hand
+# events over late and together. A key is therefore held until the program
+# shows its effect, however long that takes. A release shows nothing: xdotool
+# returns once the X server has sent it to the program, so two frames shown
+# after that have polled it, and the next press is seen as one.
+e2e_hold() {
+    local key=$1 secs=20 seen=0
+    shift
+    if [[ $1 =~ ^[0-9]+$ ]]; then secs=$1; shift; fi
+    xdotool keydown "$key"
+    e2e_wait_until "$secs" "$@" && seen=1
+    xdotool keyup "$key" || true
+    e2e_wait_until 20 e2e_frames_at_least $(($(e2e_frames) + 2)) ||
+        e2e_fail "no frame shown after '$key' was let go"
+    [ $seen = 1 ]
 }
 
 e2e_close() {
@@ -129,11 +151,11 @@ e2e_output_has() { grep -qE -- "$1" "$E2E_OUT"; }
 e2e_status_has() { e2e_status_lines | grep -qE -- "$1"; }
 
 e2e_wait_output() {
-    e2e_wait_until "${2:-10}" e2e_output_has "$1" || e2e_fail "no output line matching '$1'"
+    e2e_wait_until "${2:-20}" e2e_output_has "$1" || e2e_fail "no output line matching '$1'"
 }
 
 e2e_wait_status() {
-    e2e_wait_until "${2:-10}" e2e_status_has "$1" || e2e_fail "no status line matching '$1'"
+    e2e_wait_until "${2:-20}" e2e_status_has "$1" || e2e_fail "no status line matching '$1'"
 }
 
 e2e_expect_eq() {

@@ -26,5 +26,5 @@ probe_fact() {
 }
 
 probe_frames_at_least() {
-    e2e_wait_output "^Update $1 " "${2:-10}"
+    e2e_wait_output "^Update $1 " "${2:-20}"
 }

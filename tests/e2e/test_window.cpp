@@ -8,6 +8,7 @@
 #include <GLFW/glfw3native.h>
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -28,9 +29,11 @@ protected:
         return pSystem;
     }
 
-    // Pumps events until the condition holds; false after about five seconds.
+    // Pumps events until the condition holds; false after 20 seconds (the X
+    // server of a loaded machine can take its time to answer).
     static bool pollUntil(const std::function<bool()>& cond) {
-        for (int i = 0; i < 500; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
             if (cond()) return true;
             glfwWaitEventsTimeout(0.01);
         }
