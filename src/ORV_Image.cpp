@@ -24,10 +24,14 @@ const char* extensionOf(const char* pName) {
     return (len >= 4) ? pName + len - 4 : pName;
 }
 
-// Pixel bytes of an image, computed wide so that a too-large size can be
-// refused instead of wrapping around.
+// Pixel bytes of an image, or MAX_BYTE_NUM + 1 when they would not fit in 32
+// bits, so that a too-large size is refused instead of wrapping around. The
+// pixel count of two 32-bit sizes fits in 64 bits, but times the depth it
+// may not: it is compared before the multiplication.
 uint64_t byteNumOf(uint32_t sizeX, uint32_t sizeY, uint32_t bpp) {
-    return (static_cast<uint64_t>(sizeX) * sizeY * bpp) >> 3;
+    const uint64_t pixelNum = static_cast<uint64_t>(sizeX) * sizeY;
+    if (bpp != 0 && pixelNum > ((MAX_BYTE_NUM << 3) | 7) / bpp) return MAX_BYTE_NUM + 1;
+    return (pixelNum * bpp) >> 3;
 }
 
 }  // namespace

@@ -296,6 +296,10 @@ TEST(ImageRefusals, CreateParameters) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
                             "ORV::Image::Create", "Image is too large (65536 x 16384, 32 bits)!!"));
+    // Sizes whose 64-bit product wraps to 0 bytes (2^64) are refused the same way.
+    r = RunInChild([] { Image::Create(1u << 30, 1u << 29, 32); });
+    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
+                            "ORV::Image::Create", "Image is too large (1073741824 x 536870912, 32 bits)!!"));
 }
 
 TEST(ImageRefusals, FileNames) {
