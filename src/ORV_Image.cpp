@@ -78,8 +78,9 @@ Image* Image::Load(const char* pName) {
 
     uint8_t* pFileData = new uint8_t[fileSize];
     ORV_ASSERT_ALLOC(pFileData);
-    size_t readSize = fread(pFileData, 1, static_cast<size_t>(fileSize), pFile);
-    ORV_ASSERT_MESG(readSize == static_cast<size_t>(fileSize), "Error in reading '%s'\n", pName);
+    // The count read is at most fileSize, which fits a long.
+    long readSize = static_cast<long>(fread(pFileData, 1, static_cast<size_t>(fileSize), pFile));
+    ORV_ASSERT_MESG(readSize == fileSize, "Error in reading '%s'\n", pName);
     fclose(pFile);
 
     bool loaded = pImage->loadTGA(pFileData, static_cast<uint32_t>(fileSize));
