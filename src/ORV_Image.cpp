@@ -73,8 +73,9 @@ Image* Image::Load(const char* pName) {
     // A size the decoder cannot take (unknown, or past 32 bits) is a read error.
     ORV_ASSERT_MESG((fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM),
                     "Error in reading '%s'\n", pName);
-    ORV_ASSERT_MESG(fileSize <= static_cast<long>(MAX_FILE_SIZE),
-                    "'%s' is too large (%ld bytes, more than %u)!!", pName, fileSize, MAX_FILE_SIZE);
+    ORV_ASSERT_MESG(fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE),
+                    "'%s' is too large (%ld bytes, more than %u)!!", pName, fileSize,
+                    MAX_IMAGE_FILE_SIZE);
 
     uint8_t* pFileData = new uint8_t[fileSize];
     ORV_ASSERT_ALLOC(pFileData);

@@ -122,6 +122,7 @@ TEST(Limits, StatedValues) {
     // docs/bad-input.md states these figures; a change must change both.
     EXPECT_EQ(ORV::MAX_FILE_SIZE, 64u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_IMAGE_BYTE_NUM, 64u * 1024 * 1024);
+    EXPECT_EQ(ORV::MAX_IMAGE_FILE_SIZE, 18u + 255u + 4096u * 4096u * 4u + 26u);
     EXPECT_EQ(ORV::MAX_TOKEN_NUM, 16u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_MESH_ELEMENT_NUM, 1024u * 1024);
     EXPECT_EQ(ORV::MAX_BUILD_GROWTH, 256u);
@@ -160,23 +161,27 @@ TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
 
 TEST(LimitFileSize, ImageFilePastTheLimitIsRefusedBeforeItIsRead) {
     TempDir dir;
-    const long long limit = ORV::MAX_FILE_SIZE;
-    std::string big = dir.Sparse("big.tga", limit + 1, tgaHeader(2, 2, 24));
+    // The largest image the pixel limit allows, after the longest image ID
+    // and followed by a TGA 2.0 footer: exactly the file limit.
+    std::string head = tgaHeader(4096, 4096, 32);
+    head[0] = static_cast<char>(255);
+    const long long limit = ORV::MAX_IMAGE_FILE_SIZE;
+    std::string big = dir.Sparse("big.tga", limit + 1, head);
     auto r = RunInChild([&] { Image::Load(big.c_str()); });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, mesgReport(kImage, "fileSize <= static_cast<long>(MAX_FILE_SIZE)",
+    EXPECT_EQ(r.out, mesgReport(kImage, "fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE)",
                                 "ORV::Image::Load",
-                                "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
+                                "'" + big + "' is too large (" + std::to_string(limit + 1) +
+                                    " bytes, more than " + std::to_string(limit) + ")!!"));
 
-    // At the limit the file is read and decoded: here a picture of 2 x 2
-    // pixels followed by 64 MB of ignored bytes.
-    std::string edge = dir.Sparse("edge.tga", limit, tgaHeader(2, 2, 24));
+    // At the limit the file is read and decoded.
+    std::string edge = dir.Sparse("edge.tga", limit, head);
     r = RunInChild([&] {
         Image* pImage = Image::Load(edge.c_str());
         printf("%u x %u", pImage->SizeX(), pImage->SizeY());
     });
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "2 x 2");
+    EXPECT_EQ(r.out, "4096 x 4096");
 }
 
 TEST(LimitImage, PixelBlocksPastTheLimitAreRefusedBeforeAllocation) {
