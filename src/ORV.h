@@ -24,8 +24,10 @@
 namespace ORV {
 namespace Report {
 
-// The qualified function name ("ORV::Image::Load", "main") taken from the
-// compiler's pretty function text, without return type and parameter list.
+// The qualified function name ("ORV::Image::Load", "main", "X::operator<")
+// taken from the compiler's pretty function text, without return type and
+// parameter list; an anonymous namespace keeps the compiler's spelling
+// ("{anonymous}" in GCC, "(anonymous namespace)" in clang).
 // The result points at a static buffer that the next call overwrites.
 const char* FuncName(const char* pPretty);
 
