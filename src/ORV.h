@@ -32,7 +32,8 @@ namespace Report {
 const char* FuncName(const char* pPretty);
 
 // The tail every report shares: flush, key wait (only with a terminal on both
-// standard input and standard output), exit(1).
+// standard input and standard output, and in its foreground process group),
+// exit(1).
 [[noreturn]] void End();
 
 #ifdef ORV_FUZZ

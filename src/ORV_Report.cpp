@@ -87,9 +87,12 @@ const char* FuncName(const char* pPretty) {
 }
 
 // Waits for one key, without echo, but only when a person can press one: a
-// report from a pipe, a test or CI ends at once.
+// report from a pipe, a test or CI ends at once, and so does one from a job
+// in the background, which the terminal would stop (SIGTTOU) for changing its
+// mode instead of letting it end.
 static void waitKey() {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
+    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
     termios saved;
     if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
     termios raw = saved;

@@ -104,6 +104,30 @@ TEST(Report, ConditionIsEvaluatedOnce) {
     EXPECT_EQ(r.out, "2");
 }
 
+// On a terminal a report waits for one key, read without echo, before it
+// exits; a job in the background may not touch the terminal and ends at once.
+TEST(ReportKeyWait, InTheForegroundWaitsForOneKeyWithoutEcho) {
+    orvtest::TerminalChild child([] { Probe::Widget::HaltWithMessage(7); }, false);
+    const std::string report =
+        header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
+        "Mesg: Invalid front list size: 7\n";
+    ASSERT_TRUE(child.WaitUntil([&] { return child.Out() == report && !child.Canonical(); }));
+    EXPECT_FALSE(child.Ended()) << "the report ended without a key";
+    child.Press('q');
+    auto r = child.Finish();
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, report);
+}
+
+TEST(ReportKeyWait, InTheBackgroundEndsAtOnce) {
+    orvtest::TerminalChild child([] { Probe::Widget::HaltWithMessage(7); }, true);
+    auto r = child.Finish();
+    EXPECT_FALSE(r.stopped) << "stopped for touching the terminal";
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
+                         "Mesg: Invalid front list size: 7\n");
+}
+
 TEST(Report, FuncNameDropsReturnTypeAndParameters) {
     using ORV::Report::FuncName;
     EXPECT_STREQ(FuncName("static ORV::Image* ORV::Image::Load(const char*)"), "ORV::Image::Load");
