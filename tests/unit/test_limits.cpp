@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
@@ -283,6 +284,15 @@ TEST(LimitTree, ABuildThatWouldGrowPastItsMultipleIsRefused) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, mesgReport(kTree, "held <= heldMax", "BSPTree::BuildNode",
                                 "Cutting would grow the tree past 16384 triangles (48 given)!!"));
+
+    // A cap (the tree fuzz target's) refuses the same build far earlier.
+    r = RunInChild([] {
+        bspbuild::SetGrowthCap(1000);
+        BSPTree tree;
+        tree.Build(crossedSlabs(12));
+    });
+    EXPECT_EQ(r.out, mesgReport(kTree, "held <= heldMax", "BSPTree::BuildNode",
+                                "Cutting would grow the tree past 1000 triangles (36 given)!!"));
 
     // 36 triangles growing more than 200-fold stay within their 13312.
     BSPTree tree;
