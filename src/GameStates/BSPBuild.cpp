@@ -290,6 +290,7 @@ std::atomic<unsigned> sThreadRequest{0};
 std::atomic<uint64_t> sScored{0};
 std::atomic<uint64_t> sCarried{0};
 double sProgressDelay = 0.5;
+std::atomic<size_t> sGrowthCap{0};
 std::atomic<size_t> sForkMin{512};
 
 // The pool of this process. A forked child inherits the pointer but not the
@@ -610,5 +611,8 @@ size_t ForkMin() { return sForkMin.load(); }
 
 void SetProgressDelay(double seconds) { sProgressDelay = seconds; }
 double ProgressDelay() { return sProgressDelay; }
+
+void SetGrowthCap(size_t triangles) { sGrowthCap.store(triangles); }
+size_t GrowthCap() { return sGrowthCap.load(); }
 
 }  // namespace bspbuild

@@ -79,6 +79,14 @@ size_t ForkMin();
 void SetProgressDelay(double seconds);
 double ProgressDelay();
 
+// A cap on the triangles a build may hold, whole or cut, below its growth
+// limit (ORV::MAX_BUILD_GROWTH per triangle given and the slack); 0, at
+// start, sets none. The program sets none; the tree fuzz target sets a small
+// one, so that soups that cut themselves up are refused before they cost
+// seconds under the sanitizers.
+void SetGrowthCap(size_t triangles);
+size_t GrowthCap();
+
 // Triangle classifications made by the searches since the last call, for
 // the benchmarks: scoring candidates, and carrying counts down chains.
 struct Work {

@@ -28,7 +28,9 @@ void cutTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack, Trian
 // The most triangles a build of given triangles may hold, whole or cut.
 static size_t growthLimit(size_t given) {
     uint64_t limit = static_cast<uint64_t>(given) * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
-    return static_cast<size_t>(ORV::Min<uint64_t>(limit, ORV::MAX_BUILD_TRI_NUM));
+    limit = ORV::Min<uint64_t>(limit, ORV::MAX_BUILD_TRI_NUM);
+    const size_t cap = bspbuild::GrowthCap();
+    return static_cast<size_t>(cap != 0 ? ORV::Min<uint64_t>(limit, cap) : limit);
 }
 
 // A list keeping all but at most one in CHAIN_RATIO of its parent's triangles

@@ -12,6 +12,18 @@
 // are never empty and node types and depth agree with the nodes; no stored
 // triangle lacks a plane; every piece lies within the bounds of the input; the
 // same list and weights build the same tree again.
+//
+// Soups that cut themselves up (every triangle crossing every other, or
+// coordinates so large that cuts do not settle) grow until the growth limit
+// refuses them: 4096 pieces and more even for a few triangles, each node's
+// splitter search run in full under the sanitizers, up to tens of seconds per
+// input, which held the target to a few executions a second once its corpus
+// held such soups. Here a build may hold at most kGrowthCap triangles, so they
+// end in the same growth report after some milliseconds, while most soups of
+// up to kTriMax triangles stay below it. Since trees stay that small, both
+// sides of a node are built side by side from kForkMin triangles each (512 in
+// the program), so that the threaded build is still fuzzed.
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "FuzzSupport.h"
 #include "SoupReader.h"
@@ -26,6 +38,9 @@ namespace {
 
 using orvfuzz::kTriMax;
 using orvfuzz::Reader;
+
+constexpr size_t kGrowthCap = 1024;
+constexpr size_t kForkMin = 128;
 
 bool finite(const ORV::Vec3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
@@ -170,6 +185,8 @@ void cutAndCheck(Reader& r) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
+    bspbuild::SetGrowthCap(kGrowthCap);
+    bspbuild::SetForkMin(kForkMin);
     Reader r(pData, size);
     const uint8_t mode = r.Byte();
     std::string report;
