@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace ORV {
 
@@ -74,24 +75,21 @@ Mesh::~Mesh() {
 
 Mesh* Mesh::Load(const char* pFilename, bool deindex) {
     ORV_ASSERT_PARM(pFilename);
-    TokenTree* pTree = TokenTree::Load(pFilename);
+    // The tree and the mesh are held so that a report thrown by the program's
+    // handler (Report::SetHandler) releases them on its way out.
+    std::unique_ptr<TokenTree, void (*)(TokenTree*)> pTree(TokenTree::Load(pFilename),
+                                                           TokenTree::Destroy);
     if (pTree == nullptr) return nullptr;
     Token mesh = pTree->Find("Mesh");
-    if (mesh.Child().IsNull()) {
-        TokenTree::Destroy(pTree);
-        return nullptr;
-    }
+    if (mesh.Child().IsNull()) return nullptr;
     Token first = mesh.Child();
 
-    Mesh* pMesh = new Mesh;
+    std::unique_ptr<Mesh> pMesh(new Mesh);
     ORV_ASSERT_ALLOC(pMesh);
-    if (!pMesh->init(pTree, first)) {
-        delete pMesh;
-        pMesh = nullptr;
-    }
-    TokenTree::Destroy(pTree);
+    if (!pMesh->init(pTree.get(), first)) pMesh.reset();
+    pTree.reset();
     if (deindex && pMesh != nullptr) pMesh->Deindex();
-    return pMesh;
+    return pMesh.release();
 }
 
 bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {

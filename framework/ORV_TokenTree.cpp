@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <locale.h>
+#include <memory>
 #include <vector>
 
 namespace ORV {
@@ -14,6 +15,13 @@ namespace ORV {
 namespace {
 
 typedef TokenTree::Token Token;
+
+// The file and the text buffer are held so that a report thrown by the
+// program's handler (Report::SetHandler) releases them on its way out.
+struct FileCloser {
+    void operator()(FILE* pFile) const { fclose(pFile); }
+};
+using FileHolder = std::unique_ptr<FILE, FileCloser>;
 
 bool isTokenByte(char c) {
     unsigned char u = static_cast<unsigned char>(c);
@@ -135,37 +143,31 @@ bool TokenTree::nextToken(Cursor& c) {
 
 TokenTree* TokenTree::Load(const char* pFilename) {
     ORV_ASSERT_PARM(pFilename);
-    FILE* pFile = fopen(pFilename, "rb");
+    FileHolder pFile(fopen(pFilename, "rb"));
     if (pFile == nullptr) return nullptr;
     // A directory opens but has no bytes to read and no usable size.
     struct stat info;
     long fileLen = -1;
-    if (fstat(fileno(pFile), &info) == 0 && !S_ISDIR(info.st_mode) &&
-        fseek(pFile, 0, SEEK_END) == 0)
-        fileLen = ftell(pFile);
-    if (fileLen < 0) {
-        fclose(pFile);
-        return nullptr;
-    }
-    fseek(pFile, 0, SEEK_SET);
+    if (fstat(fileno(pFile.get()), &info) == 0 && !S_ISDIR(info.st_mode) &&
+        fseek(pFile.get(), 0, SEEK_END) == 0)
+        fileLen = ftell(pFile.get());
+    if (fileLen < 0) return nullptr;
+    fseek(pFile.get(), 0, SEEK_SET);
     ORV_ASSERT_MESG(fileLen <= static_cast<long>(MAX_FILE_SIZE),
                     "'%s' is too large (%ld bytes, more than %u)!!", pFilename, fileLen,
                     MAX_FILE_SIZE);
 
     size_t fileSize = static_cast<size_t>(fileLen);
-    char* pRaw = new char[fileSize + 1];
+    std::unique_ptr<char[]> pRaw(new char[fileSize + 1]);
     ORV_ASSERT_ALLOC(pRaw);
     pRaw[fileSize] = '\0';
-    size_t readSize = fread(pRaw, 1, fileSize, pFile);
+    size_t readSize = fread(pRaw.get(), 1, fileSize, pFile.get());
     ORV_ASSERT_MESG(readSize == fileSize, "incorrect number of data read!!");
-    fclose(pFile);
+    pFile.reset();
 
-    TokenTree* pTT = Create(pRaw);
-    if (pTT == nullptr) {
-        delete[] pRaw;
-        return nullptr;
-    }
-    pTT->mpBuffer = pRaw;
+    TokenTree* pTT = Create(pRaw.get());
+    if (pTT == nullptr) return nullptr;
+    pTT->mpBuffer = pRaw.release();
     return pTT;
 }
 

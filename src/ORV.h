@@ -31,16 +31,35 @@ namespace Report {
 // The result points at a static buffer that the next call overwrites.
 const char* FuncName(const char* pPretty);
 
-// The tail every report shares: flush, key wait (only with a terminal on both
-// standard input and standard output, and in its foreground process group),
-// exit(1).
-[[noreturn]] void End();
+// What a program may do with a report once its text is out. The handler
+// receives nothing: when it is called, the whole report has been printed on
+// standard output and standard output flushed. It may end the report its own
+// way:
+// - by throwing: the exception leaves through the code that made the report,
+//   back to the program's catch. The loaders (Image::Load, TokenTree::Load,
+//   Mesh::Load) and the tree's build release what they hold on the way, so
+//   nothing leaks; what they were filling is left as unwinding leaves it (an
+//   image or a mesh half read is freed, a tree half built is empty). A report
+//   made in a destructor or a noexcept function cannot be thrown through and
+//   ends in std::terminate.
+// - by ending the process itself (exit, _exit).
+// A handler that returns normally gets the default ending all the same: the
+// key wait when a person can press a key, then exit(1).
+// The handler is called on the thread that made the report; the tree's
+// worker threads make none (a side built beside another gives up instead,
+// and the build reports on the thread that called it). One handler serves the
+// whole process: set it before starting threads that may report.
+using Handler = void (*)();
 
-#ifdef ORV_FUZZ
-// Fuzz builds only: End throws this instead of exiting, so that a report on a
-// bad input returns to the fuzz target as an expected outcome, not a crash.
-struct Halt {};
-#endif
+// Installs the handler every report calls after printing and returns the
+// previous one (null when none was set); null restores the default ending
+// alone. The exchange is atomic.
+Handler SetHandler(Handler handler);
+
+// The tail every report shares: flush, the handler if one is set, then the
+// default ending: key wait (only with a terminal on both standard input and
+// standard output, and in its foreground process group), exit(1).
+[[noreturn]] void End();
 
 }  // namespace Report
 }  // namespace ORV

@@ -4,10 +4,18 @@
 #include <strings.h>
 
 #include <cstring>
+#include <memory>
 
 namespace ORV {
 
 namespace {
+
+// Files and images are held so that a report thrown by the program's handler
+// (Report::SetHandler) releases them on its way out.
+struct FileCloser {
+    void operator()(FILE* pFile) const { fclose(pFile); }
+};
+using FileHolder = std::unique_ptr<FILE, FileCloser>;
 
 const uint32_t TGA_HEADER_SIZE = 18;
 // The largest pixel block: byte counts and offsets are 32-bit.
@@ -59,17 +67,17 @@ Image* Image::Create(uint32_t sizeX, uint32_t sizeY, uint32_t bpp) {
 
 Image* Image::Load(const char* pName) {
     ORV_ASSERT_PARM(pName);
-    Image* pImage = new Image;
+    std::unique_ptr<Image, void (*)(Image*)> pImage(new Image, Destroy);
     ORV_ASSERT_ALLOC(pImage);
 
     const char* pExt = extensionOf(pName);
     ORV_ASSERT_MESG(stricmp(pExt, ".TGA") == 0, "Can only load .TGA file!!");
 
-    FILE* pFile = fopen(pName, "rb");
+    FileHolder pFile(fopen(pName, "rb"));
     ORV_ASSERT_MESG(pFile, "Cannot open '%s'\n", pName);
     long fileSize = -1;
-    if (fseek(pFile, 0, SEEK_END) == 0) fileSize = ftell(pFile);
-    fseek(pFile, 0, SEEK_SET);
+    if (fseek(pFile.get(), 0, SEEK_END) == 0) fileSize = ftell(pFile.get());
+    fseek(pFile.get(), 0, SEEK_SET);
     // A size the decoder cannot take (unknown, or past 32 bits) is a read error.
     ORV_ASSERT_MESG((fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM),
                     "Error in reading '%s'\n", pName);
@@ -77,20 +85,17 @@ Image* Image::Load(const char* pName) {
                     "'%s' is too large (%ld bytes, more than %u)!!", pName, fileSize,
                     MAX_IMAGE_FILE_SIZE);
 
-    uint8_t* pFileData = new uint8_t[fileSize];
+    std::unique_ptr<uint8_t[]> pFileData(new uint8_t[fileSize]);
     ORV_ASSERT_ALLOC(pFileData);
     // The count read is at most fileSize, which fits a long.
-    long readSize = static_cast<long>(fread(pFileData, 1, static_cast<size_t>(fileSize), pFile));
+    long readSize = static_cast<long>(
+        fread(pFileData.get(), 1, static_cast<size_t>(fileSize), pFile.get()));
     ORV_ASSERT_MESG(readSize == fileSize, "Error in reading '%s'\n", pName);
-    fclose(pFile);
+    pFile.reset();
 
-    bool loaded = pImage->loadTGA(pFileData, static_cast<uint32_t>(fileSize));
-    delete[] pFileData;
-    if (!loaded) {
-        Destroy(pImage);
-        return nullptr;
-    }
-    return pImage;
+    bool loaded = pImage->loadTGA(pFileData.get(), static_cast<uint32_t>(fileSize));
+    pFileData.reset();
+    return loaded ? pImage.release() : nullptr;
 }
 
 void Image::Destroy(Image* pImage) { delete pImage; }
@@ -162,7 +167,7 @@ bool Image::saveTGA(const char* pName) {
     // Refused before the file is opened, so an existing file stays untouched.
     ORV_ASSERT_MESG((mSizeX <= MAX_TGA_SIZE) && (mSizeY <= MAX_TGA_SIZE),
                     "Image is too large for TGA (%u x %u)!!", mSizeX, mSizeY);
-    FILE* pFile = fopen(pName, "wb");
+    FileHolder pFile(fopen(pName, "wb"));
     ORV_ASSERT_MESG(pFile, "Cannot open '%s'\n", pName);
 
     uint8_t header[TGA_HEADER_SIZE] = {};
@@ -174,12 +179,12 @@ bool Image::saveTGA(const char* pName) {
     header[16] = static_cast<uint8_t>(mBPP & 0xFF);
     header[17] = (mBPP == 32) ? 0x28 : 0x20;
 
-    size_t written = fwrite(header, TGA_HEADER_SIZE, 1, pFile);
+    size_t written = fwrite(header, TGA_HEADER_SIZE, 1, pFile.get());
     ORV_ASSERT_MESG(written, "fail to write!!");
-    written = fwrite(mpData, byteNumOf(mSizeX, mSizeY, mBPP), 1, pFile);
+    written = fwrite(mpData, byteNumOf(mSizeX, mSizeY, mBPP), 1, pFile.get());
     ORV_ASSERT_MESG(written, "fail to write!!");
     // Buffered bytes reach the disk only here; a failed flush is a failed write.
-    written = (fclose(pFile) == 0);
+    written = (fclose(pFile.release()) == 0);
     ORV_ASSERT_MESG(written, "fail to write!!");
     return true;
 }

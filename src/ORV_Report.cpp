@@ -1,10 +1,11 @@
 // ORV_Report.cpp - the out-of-line half of the failure reports: the function
-// name, the key wait and the exit.
+// name, the program's handler, the key wait and the exit.
 #include "ORV.h"
 
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -106,11 +107,13 @@ static void waitKey() {
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
 
+static std::atomic<Handler> sHandler{nullptr};
+
+Handler SetHandler(Handler handler) { return sHandler.exchange(handler); }
+
 void End() {
     fflush(stdout);
-#ifdef ORV_FUZZ
-    throw Halt();
-#endif
+    if (Handler handler = sHandler.load()) handler();
     waitKey();
     exit(1);
 }

@@ -3,8 +3,8 @@
 // return here instead of ending the process, capturing the report's text, and
 // the checks that turn a broken invariant into a crash libFuzzer keeps.
 //
-// Fuzz builds define ORV_FUZZ, which makes ORV::Report::End throw
-// ORV::Report::Halt after the report is printed. A report is a normal outcome
+// Every target installs a report handler (ORV::Report::SetHandler) that
+// throws ReportEnded once the report is printed. A report is a normal outcome
 // for a bad input; a crash, a sanitizer finding, a timeout, running out of
 // memory or a failed FUZZ_CHECK is a finding.
 #ifndef ORV_FUZZ_SUPPORT_H
@@ -19,11 +19,12 @@
 #include <string>
 #include <vector>
 
-#ifndef ORV_FUZZ
-#error "fuzz targets need the fuzz build of the framework (ORV_FUZZ)"
-#endif
-
 namespace orvfuzz {
+
+// What the targets' report handler throws: the report returns to the target
+// instead of ending the process.
+struct ReportEnded {};
+inline void ThrowReportEnded() { throw ReportEnded(); }
 
 // Stops with the failed condition on standard error; libFuzzer saves the input.
 #define FUZZ_CHECK(cond)                                                              \
@@ -88,7 +89,7 @@ bool RunReporting(Fn&& fn, std::string* pReport) {
     TakeStdout();
     try {
         fn();
-    } catch (const ORV::Report::Halt&) {
+    } catch (const ReportEnded&) {
         *pReport = WithoutProgress(TakeStdout());
         return false;
     }
@@ -137,9 +138,10 @@ inline bool IsSliverHalt(const std::string& text) {
 
 }  // namespace orvfuzz
 
-// Every target starts with standard output captured.
+// Every target starts with standard output captured and reports handed back.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     orvfuzz::CaptureStdout();
+    ORV::Report::SetHandler(orvfuzz::ThrowReportEnded);
     return 0;
 }
 

@@ -42,34 +42,27 @@ std::vector<std::string> splitAt(const std::string& text, char sep) {
     }
 }
 
-// What the process is doing, for the line after a report of the framework
-// or the tree, which end the process with exit(1) on their own. A plain
-// buffer: it must outlive every static destructor.
-char sStage[1024] = "";
-std::string sMeshPath;
+// A report of the framework or the tree, handed back to the tool by its
+// report handler instead of ending the process.
+struct Reported {};
+[[noreturn]] void throwReported() { throw Reported(); }
 
-void nameStageAfterReport() {
-    if (sStage[0] != '\0') {
-        std::fflush(stdout);
-        std::fprintf(stderr, "orvane-bsp: error: %s (see the report above)\n", sStage);
+// Runs fn with reports handed back: a report it makes (already printed on
+// standard output) becomes an Error "<what> (see the report above)". Other
+// reports keep their default ending.
+template <typename Fn>
+void reportsAsError(const std::string& what, Fn&& fn) {
+    const ORV::Report::Handler previous = ORV::Report::SetHandler(throwReported);
+    try {
+        fn();
+    } catch (const Reported&) {
+        ORV::Report::SetHandler(previous);
+        throw Error(what + " (see the report above)");
     }
+    ORV::Report::SetHandler(previous);
 }
 
-// Sets the stage for its lifetime.
-class Stage {
-public:
-    explicit Stage(const std::string& what) {
-        static bool sRegistered = false;
-        if (!sRegistered) {
-            std::atexit(nameStageAfterReport);
-            sRegistered = true;
-        }
-        std::snprintf(sStage, sizeof sStage, "%s", what.c_str());
-    }
-    ~Stage() { sStage[0] = '\0'; }
-    Stage(const Stage&) = delete;
-    Stage& operator=(const Stage&) = delete;
-};
+std::string sMeshPath;
 
 }  // namespace
 
@@ -159,10 +152,8 @@ std::vector<Triangle> LoadTriangles(const std::string& path) {
     CheckReadable(path);
     sMeshPath = path;
     ORV::Mesh* pMesh = nullptr;
-    {
-        Stage stage(path + ": not a valid mesh file");
-        pMesh = ORV::Mesh::Load(path.c_str(), true);
-    }
+    reportsAsError(path + ": not a valid mesh file",
+                   [&] { pMesh = ORV::Mesh::Load(path.c_str(), true); });
     if (pMesh == nullptr)
         Fail(path, "holds no mesh (a Mesh block with Position and Face_Position sections)");
 
@@ -179,8 +170,7 @@ void ShowTreeProgress(bool show) {
 }
 
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list) {
-    Stage stage(sMeshPath + ": the tree's construction stopped");
-    tree.Build(list);
+    reportsAsError(sMeshPath + ": the tree's construction stopped", [&] { tree.Build(list); });
 }
 
 Bounds BoundsOf(const std::vector<Triangle>& list) {

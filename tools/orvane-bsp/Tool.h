@@ -60,8 +60,8 @@ void WriteFile(const std::string& path, const std::string& text);
 void ShowTreeProgress(bool show);
 
 // Builds tree over list, as the demo builds (with the tree's current
-// weights). A report of the tree that ends the process is followed by a line
-// naming the mesh file last read by LoadTriangles.
+// weights). A report of the tree, printed on standard output, becomes an
+// Error naming the mesh file last read by LoadTriangles.
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list);
 
 // Reads a mesh file as the demo does (deindexed) and returns its triangles
@@ -69,9 +69,8 @@ void BuildTree(BSPTree& tree, const std::vector<Triangle>& list);
 // corner's position (x, y, z, 0) when it has none. Each triangle's mTag is 1
 // plus its index in the mesh, so whole triangles can be told from the
 // pieces that cutting makes (their mTag is 0). Throws Error naming the file
-// when it is missing, unreadable or holds no mesh; a malformed file ends the
-// process through the mesh reader's report, followed by a line naming the
-// file.
+// when it is missing, unreadable or holds no mesh, and when the mesh
+// reader's report on a malformed file has been printed on standard output.
 std::vector<Triangle> LoadTriangles(const std::string& path);
 
 // The axis-aligned box around every corner, and the sphere about the box's
