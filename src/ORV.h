@@ -2,11 +2,11 @@
 //
 // Failure reports, vectors and colours, constants, scalar templates, and the
 // declarations of the platform singletons (System, Input), the clock, the 4x4
-// matrix and the image. Everything a game state needs is reached from here.
+// matrix and the image. Everything a game state needs is reached from here
+// but GL: this header includes no GL header (the math and the tree compile
+// without one), so a file that draws includes <GL/glew.h> itself.
 #ifndef ORV_H
 #define ORV_H
-
-#include <GL/glew.h>
 
 #include <cassert>
 #include <cmath>
@@ -114,13 +114,10 @@ Handler SetHandler(Handler handler);
     } while (0)
 
 // Reads the GL error once; a pending error ends the process with its code.
+// The GL half lives in ORV_GLError.cpp, so this header needs no GL headers.
 #define ORV_GL_ERROR(...)                                                          \
     do {                                                                           \
-        GLenum orvGLCode_ = glGetError();                                          \
-        if (orvGLCode_ != GL_NO_ERROR) {                                           \
-            printf("ORV_GL_ERROR:\nLine: %d\nFunc: %s\nFile: %s\n", __LINE__,      \
-                   ORV_FUNC_, __FILE__);                                           \
-            printf("Code: 0x%.8x\n", (unsigned)orvGLCode_);                        \
+        if (ORV::Report::GLErrorHeader(__LINE__, __PRETTY_FUNCTION__, __FILE__)) { \
             printf("Mesg: " __VA_ARGS__);                                          \
             printf("\n");                                                          \
             ORV::Report::End();                                                    \
@@ -135,6 +132,12 @@ Handler SetHandler(Handler handler);
 
 namespace ORV {
 namespace Report {
+// Reads the GL error once (glGetError). With none pending, prints nothing and
+// returns false; otherwise prints ORV_GL_ERROR's header (line, the function
+// named from its pretty text, file) and the Code line, and returns true.
+// Needs a current GL context.
+bool GLErrorHeader(int line, const char* pPrettyFunc, const char* pFile);
+
 // The standard assertion's failure path (message on standard error, abort),
 // kept out of reach of NDEBUG.
 [[noreturn]] void StdAssertFail(const char* pExpr, const char* pFile, int line,

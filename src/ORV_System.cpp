@@ -2,6 +2,7 @@
 // and the frame pacing, on GLFW.
 #include "ORV_Platform.h"
 
+#include <GL/glew.h>
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
 #include <unistd.h>

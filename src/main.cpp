@@ -3,6 +3,8 @@
 #include "GameState.h"
 #include "ORV.h"
 
+#include <GL/glew.h>
+
 static const char* const kTitle = "Orvane";
 static const uint32_t kWidth = 800;
 static const uint32_t kHeight = 600;

@@ -4,6 +4,8 @@
 
 #include "BSPBuild.h"
 
+#include <GL/glew.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>

@@ -14,6 +14,8 @@
 #include "GameState.h"
 #include "ORV.h"
 
+#include <GL/glew.h>
+
 #include <chrono>
 
 static void gameStateLoad() { printf("Load\n"); }

@@ -2,6 +2,7 @@
 // runs this under its own Xvfb of 1280 x 1024, with no window manager).
 #include <gtest/gtest.h>
 
+#include <GL/glew.h>
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
 #define GLFW_EXPOSE_NATIVE_X11
