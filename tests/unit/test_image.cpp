@@ -9,16 +9,20 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
 #include "ORV.h"
+#include "ReportText.h"
 #include "SourceLine.h"
+#include "TempDir.h"
 
 using ORV::Image;
-using orvtest::RunInChild;
+using orvtest::ReportText;
+using orvtest::TempDir;
 typedef std::vector<uint8_t> Bytes;
+typedef std::unique_ptr<Image, void (*)(Image*)> ImageHolder;
 
 namespace {
 
@@ -39,24 +43,6 @@ std::string tooShort(int nth, const std::string& mesg) {
     return report("ORV_ASSERT_MESG: dataSize >= needSize", "ORV_ASSERT_MESG(dataSize >= needSize", nth,
                   "ORV::Image::loadTGA", mesg);
 }
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/orv_image_XXXXXX";
-        mPath = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    std::string Path(const std::string& name) const { return mPath + "/" + name; }
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        std::ofstream out(Path(name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return Path(name);
-    }
-
-private:
-    std::string mPath;
-};
 
 Bytes readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -103,12 +89,20 @@ Bytes loadBytes(const std::string& path) {
     return out;
 }
 
-// Runs fn in a child with a fresh temporary directory and returns its output.
-orvtest::ChildResult inChild(void (*fn)(const TempDir&)) {
-    return RunInChild([fn] {
-        TempDir dir;
-        fn(dir);
-    });
+// The report of loading a file of these bytes by that name.
+std::string loadReport(const std::string& name, const Bytes& bytes) {
+    TempDir dir;
+    const std::string path = dir.Write(name, bytes);
+    return ReportText([&] { Image::Load(path.c_str()); });
+}
+
+// The report of saving image to pName.
+std::string saveReport(const ImageHolder& image, const char* pName) {
+    return ReportText([&] { image->Save(pName); });
+}
+
+ImageHolder created(uint32_t sizeX, uint32_t sizeY) {
+    return ImageHolder(Image::Create(sizeX, sizeY, 24), Image::Destroy);
 }
 
 }  // namespace
@@ -229,13 +223,11 @@ TEST(ImageTGA, ZeroWidthLoadsWithoutPixelsAndCannotBeSaved) {
     EXPECT_EQ(pImage->SizeX(), 0u);
     EXPECT_EQ(pImage->SizeY(), 2u);
     Image::Destroy(pImage);
-    auto r = inChild([](const TempDir& d) {
-        Image* p = Image::Load(d.Write("w0.tga", tga(2, 0, 2, 24, 0x20, {})).c_str());
-        p->Save(d.Path("out.tga").c_str());
-    });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: written", "ORV_ASSERT_MESG(written", 2,
-                            "ORV::Image::saveTGA", "fail to write!!"));
+    ImageHolder image(Image::Load(dir.Write("w0.tga", tga(2, 0, 2, 24, 0x20, {})).c_str()),
+                      Image::Destroy);
+    EXPECT_EQ(saveReport(image, dir.Path("out.tga").c_str()),
+              report("ORV_ASSERT_MESG: written", "ORV_ASSERT_MESG(written", 2,
+                     "ORV::Image::saveTGA", "fail to write!!"));
 }
 
 // ---------------------------------------------------------------------------
@@ -288,67 +280,55 @@ TEST(ImageSave, SaveThenLoadReproducesTheImage) {
 TEST(ImageRefusals, CreateParameters) {
     const std::string parm = report("ORV_ASSERT_PARM: sizeX && sizeY && ((bpp == 24) || (bpp == 32))",
                                     "ORV_ASSERT_PARM(sizeX && sizeY", 1, "ORV::Image::Create");
-    EXPECT_EQ(RunInChild([] { Image::Create(0, 5, 24); }).out, parm);
-    EXPECT_EQ(RunInChild([] { Image::Create(5, 0, 32); }).out, parm);
-    EXPECT_EQ(RunInChild([] { Image::Create(4, 4, 16); }).out, parm);
+    EXPECT_EQ(ReportText([] { Image::Create(0, 5, 24); }), parm);
+    EXPECT_EQ(ReportText([] { Image::Create(5, 0, 32); }), parm);
+    EXPECT_EQ(ReportText([] { Image::Create(4, 4, 16); }), parm);
     // Byte counts past 32 bits are refused, not wrapped (2^32 bytes here).
-    auto r = RunInChild([] { Image::Create(65536, 16384, 32); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
-                            "ORV::Image::Create", "Image is too large (65536 x 16384, 32 bits)!!"));
+    EXPECT_EQ(ReportText([] { Image::Create(65536, 16384, 32); }),
+              report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
+                     "ORV::Image::Create", "Image is too large (65536 x 16384, 32 bits)!!"));
     // Sizes whose 64-bit product wraps to 0 bytes (2^64) are refused the same way.
-    r = RunInChild([] { Image::Create(1u << 30, 1u << 29, 32); });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
-                            "ORV::Image::Create", "Image is too large (1073741824 x 536870912, 32 bits)!!"));
+    EXPECT_EQ(ReportText([] { Image::Create(1u << 30, 1u << 29, 32); }),
+              report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
+                     "ORV::Image::Create", "Image is too large (1073741824 x 536870912, 32 bits)!!"));
 }
 
 TEST(ImageRefusals, FileNames) {
     const std::string ext = report("ORV_ASSERT_MESG: stricmp(pExt, \".TGA\") == 0",
                                    "Can only load .TGA file!!", 1, "ORV::Image::Load",
                                    "Can only load .TGA file!!");
-    EXPECT_EQ(RunInChild([] { Image::Load("picture.tg"); }).out, ext);
-    EXPECT_EQ(RunInChild([] { Image::Load("picture.tga "); }).out, ext);
-    EXPECT_EQ(RunInChild([] { Image::Load("tga"); }).out, ext);
-    EXPECT_EQ(RunInChild([] { Image::Load("/nonexistent/picture.png"); }).out, ext);
+    EXPECT_EQ(ReportText([] { Image::Load("picture.tg"); }), ext);
+    EXPECT_EQ(ReportText([] { Image::Load("picture.tga "); }), ext);
+    EXPECT_EQ(ReportText([] { Image::Load("tga"); }), ext);
+    EXPECT_EQ(ReportText([] { Image::Load("/nonexistent/picture.png"); }), ext);
     // The demo's own name passes the extension check and fails only to open.
-    auto r = RunInChild([] { Image::Load("data\\textures\\Test1.tga"); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: pFile", "ORV_ASSERT_MESG(pFile,", 1, "ORV::Image::Load",
-                            "Cannot open 'data\\textures\\Test1.tga'\n"));
-    EXPECT_EQ(RunInChild([] { Image::Load(nullptr); }).out,
+    EXPECT_EQ(ReportText([] { Image::Load("data\\textures\\Test1.tga"); }),
+              report("ORV_ASSERT_MESG: pFile", "ORV_ASSERT_MESG(pFile,", 1, "ORV::Image::Load",
+                     "Cannot open 'data\\textures\\Test1.tga'\n"));
+    EXPECT_EQ(ReportText([] { Image::Load(nullptr); }),
               report("ORV_ASSERT_PARM: pName", "ORV_ASSERT_PARM(pName)", 1, "ORV::Image::Load"));
 }
 
 TEST(ImageRefusals, UnreadableFiles) {
-    auto r = inChild([](const TempDir& d) { Image::Load(d.Write("empty.TGA", {}).c_str()); });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_PARM: pData && dataSize", "ORV_ASSERT_PARM(pData && dataSize",
-                            1, "ORV::Image::loadTGA"));
+    EXPECT_EQ(loadReport("empty.TGA", {}),
+              report("ORV_ASSERT_PARM: pData && dataSize", "ORV_ASSERT_PARM(pData && dataSize", 1,
+                     "ORV::Image::loadTGA"));
     // A directory opens but has no size to read.
-    r = RunInChild([] {
-        TempDir d;
-        std::string name = d.Path("dir.tga");
-        mkdir(name.c_str(), 0700);
-        printf("%s|", name.c_str());
-        Image::Load(name.c_str());
-    });
-    std::string name = r.out.substr(0, r.out.find('|'));
-    EXPECT_EQ(r.out.substr(name.size() + 1),
+    TempDir d;
+    const std::string name = d.Path("dir.tga");
+    ASSERT_EQ(mkdir(name.c_str(), 0700), 0);
+    EXPECT_EQ(ReportText([&] { Image::Load(name.c_str()); }),
               report("ORV_ASSERT_MESG: (fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM)",
                      "ORV_ASSERT_MESG((fileSize >= 0)", 1, "ORV::Image::Load",
                      "Error in reading '" + name + "'\n"));
     // A kernel attribute file states 4096 bytes and reads back far fewer.
     const char* pShort = "/sys/devices/system/cpu/online";
     if (access(pShort, R_OK) != 0) GTEST_SKIP() << pShort << " is needed for a short read";
-    r = RunInChild([pShort] {
-        TempDir d;
-        std::string link = d.Path("short.tga");
-        printf("%s|", link.c_str());
-        if (symlink(pShort, link.c_str()) == 0) Image::Load(link.c_str());
-    });
-    name = r.out.substr(0, r.out.find('|'));
-    EXPECT_EQ(r.out.substr(name.size() + 1),
+    const std::string link = d.Path("short.tga");
+    ASSERT_EQ(symlink(pShort, link.c_str()), 0);
+    EXPECT_EQ(ReportText([&] { Image::Load(link.c_str()); }),
               report("ORV_ASSERT_MESG: readSize == fileSize", "ORV_ASSERT_MESG(readSize", 1,
-                     "ORV::Image::Load", "Error in reading '" + name + "'\n"));
+                     "ORV::Image::Load", "Error in reading '" + link + "'\n"));
 }
 
 TEST(ImageRefusals, UnsupportedTypesAndDepths) {
@@ -357,59 +337,49 @@ TEST(ImageRefusals, UnsupportedTypesAndDepths) {
     const std::string depth = report("ORV_ASSERT_MESG: (mBPP == 24) || (mBPP == 32)",
                                      "ORV_ASSERT_MESG((mBPP == 24)", 1, "ORV::Image::loadTGA",
                                      "Only support 24 or 32 bits image");
-    EXPECT_EQ(inChild([](const TempDir& d) { Image::Load(d.Write("rle.tga", tga(10, 1, 1, 24, 0x20, {1, 2, 3})).c_str()); }).out, type);
-    EXPECT_EQ(inChild([](const TempDir& d) { Image::Load(d.Write("grey.tga", tga(3, 1, 1, 8, 0x20, {1})).c_str()); }).out, type);
-    EXPECT_EQ(inChild([](const TempDir& d) { Image::Load(d.Write("d16.tga", tga(2, 1, 1, 16, 0x20, {1, 2})).c_str()); }).out, depth);
-    EXPECT_EQ(inChild([](const TempDir& d) { Image::Load(d.Write("d8.tga", tga(2, 1, 1, 8, 0x20, {1})).c_str()); }).out, depth);
+    EXPECT_EQ(loadReport("rle.tga", tga(10, 1, 1, 24, 0x20, {1, 2, 3})), type);
+    EXPECT_EQ(loadReport("grey.tga", tga(3, 1, 1, 8, 0x20, {1})), type);
+    EXPECT_EQ(loadReport("d16.tga", tga(2, 1, 1, 16, 0x20, {1, 2})), depth);
+    EXPECT_EQ(loadReport("d8.tga", tga(2, 1, 1, 8, 0x20, {1})), depth);
 }
 
 TEST(ImageRefusals, FilesShorterThanTheirHeaderDeclares) {
-    auto r = inChild([](const TempDir& d) { Image::Load(d.Write("h.tga", Bytes(10, 2)).c_str()); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, tooShort(1, "TGA data is too short (10 bytes, need 18)!!"));
-    r = inChild([](const TempDir& d) {
-        Image::Load(d.Write("p.tga", tga(2, 2, 2, 24, 0x20, Bytes(11, 1))).c_str());
-    });
-    EXPECT_EQ(r.out, tooShort(2, "TGA data is too short (29 bytes, need 30)!!"));
+    EXPECT_EQ(loadReport("h.tga", Bytes(10, 2)),
+              tooShort(1, "TGA data is too short (10 bytes, need 18)!!"));
+    EXPECT_EQ(loadReport("p.tga", tga(2, 2, 2, 24, 0x20, Bytes(11, 1))),
+              tooShort(2, "TGA data is too short (29 bytes, need 30)!!"));
     // The image ID counts towards the size needed.
-    r = inChild([](const TempDir& d) {
-        Image::Load(d.Write("id.tga", tga(2, 2, 2, 24, 0x00, Bytes(11, 1), Bytes(5, 'x'))).c_str());
-    });
-    EXPECT_EQ(r.out, tooShort(2, "TGA data is too short (34 bytes, need 35)!!"));
+    EXPECT_EQ(loadReport("id.tga", tga(2, 2, 2, 24, 0x00, Bytes(11, 1), Bytes(5, 'x'))),
+              tooShort(2, "TGA data is too short (34 bytes, need 35)!!"));
     // The largest header the format allows at 32 bits declares more than 32 bits of bytes.
-    r = inChild([](const TempDir& d) { Image::Load(d.Write("big.tga", tga(2, 65535, 65535, 32, 0x20, {1})).c_str()); });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 2,
-                            "ORV::Image::loadTGA", "Image is too large (65535 x 65535, 32 bits)!!"));
+    EXPECT_EQ(loadReport("big.tga", tga(2, 65535, 65535, 32, 0x20, {1})),
+              report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 2,
+                     "ORV::Image::loadTGA", "Image is too large (65535 x 65535, 32 bits)!!"));
 }
 
 TEST(ImageRefusals, SaveFailures) {
-    EXPECT_EQ(RunInChild([] { Image::Create(1, 1, 24)->Save(nullptr); }).out,
+    EXPECT_EQ(saveReport(created(1, 1), nullptr),
               report("ORV_ASSERT_PARM: pName", "ORV_ASSERT_PARM(pName)", 2, "ORV::Image::Save"));
-    EXPECT_EQ(RunInChild([] { Image::Create(1, 1, 24)->Save("x.png"); }).out,
+    EXPECT_EQ(saveReport(created(1, 1), "x.png"),
               report("ORV_ASSERT_MESG: stricmp(pExt, \".TGA\") == 0", "Can only save to .TGA file!!", 1,
                      "ORV::Image::Save", "Can only save to .TGA file!!"));
-    EXPECT_EQ(RunInChild([] { Image::Create(1, 1, 24)->Save("/nonexistent/dir/x.tga"); }).out,
+    EXPECT_EQ(saveReport(created(1, 1), "/nonexistent/dir/x.tga"),
               report("ORV_ASSERT_MESG: pFile", "ORV_ASSERT_MESG(pFile,", 2, "ORV::Image::saveTGA",
                      "Cannot open '/nonexistent/dir/x.tga'\n"));
 
     // Wider than the header can hold: refused before the file is touched.
     TempDir dir;
-    std::string wide = dir.Path("wide.tga");
-    auto r = RunInChild([wide] { Image::Create(70000, 1, 24)->Save(wide.c_str()); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: (mSizeX <= MAX_TGA_SIZE) && (mSizeY <= MAX_TGA_SIZE)",
-                            "ORV_ASSERT_MESG((mSizeX <= MAX_TGA_SIZE)", 1, "ORV::Image::saveTGA",
-                            "Image is too large for TGA (70000 x 1)!!"));
+    const std::string wide = dir.Path("wide.tga");
+    EXPECT_EQ(saveReport(created(70000, 1), wide.c_str()),
+              report("ORV_ASSERT_MESG: (mSizeX <= MAX_TGA_SIZE) && (mSizeY <= MAX_TGA_SIZE)",
+                     "ORV_ASSERT_MESG((mSizeX <= MAX_TGA_SIZE)", 1, "ORV::Image::saveTGA",
+                     "Image is too large for TGA (70000 x 1)!!"));
     EXPECT_NE(access(wide.c_str(), F_OK), 0);
 
     // A disk that fills up: the buffered bytes fail only when the file is closed.
-    std::string full = dir.Path("full.tga");
+    const std::string full = dir.Path("full.tga");
     ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
-    r = RunInChild([full] {
-        Image* pImage = Image::Create(2, 2, 24);
-        printf("%d", pImage->Save(full.c_str()));
-    });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: written", "ORV_ASSERT_MESG(written", 3,
-                            "ORV::Image::saveTGA", "fail to write!!"));
+    EXPECT_EQ(saveReport(created(2, 2), full.c_str()),
+              report("ORV_ASSERT_MESG: written", "ORV_ASSERT_MESG(written", 3,
+                     "ORV::Image::saveTGA", "fail to write!!"));
 }

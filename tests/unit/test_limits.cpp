@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,14 @@
 #include "ORV.h"
 #include "ORV_Mesh.h"
 #include "ORV_TokenTree.h"
+#include "ReportText.h"
 #include "SourceLine.h"
+#include "TempDir.h"
 
 using ORV::Image;
 using ORV::Mesh;
 using ORV::TokenTree;
+using orvtest::ReportText;
 using orvtest::RunInChild;
 
 namespace {
@@ -35,14 +39,9 @@ std::string mesgReport(const std::string& source, const std::string& expr, const
            "\nFile: " + source + "\nMesg: " + mesg + "\n";
 }
 
-class TempDir {
+// A temporary folder that also holds large files taking no disk space.
+class TempDir : public orvtest::TempDir {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/orv_limits_XXXXXX";
-        mPath = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    std::string Path(const std::string& name) const { return mPath + "/" + name; }
     // A file of size bytes that takes no disk space: zeros except for head.
     std::string Sparse(const std::string& name, long long size, const std::string& head = "") const {
         int fd = open(Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -52,13 +51,6 @@ public:
         close(fd);
         return Path(name);
     }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(Path(name), std::ios::binary) << text;
-        return Path(name);
-    }
-
-private:
-    std::string mPath;
 };
 
 // After a report the process exits; this prints its peak resident size (in
@@ -135,15 +127,14 @@ TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
     TempDir dir;
     const long long limit = ORV::MAX_FILE_SIZE;
     std::string big = dir.Sparse("big.txt", limit + 1);
-    auto r = RunInChild([&] { Mesh::Load(big.c_str(), true); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, mesgReport(kTokenTree, "fileLen <= static_cast<long>(MAX_FILE_SIZE)",
+    EXPECT_EQ(ReportText([&] { Mesh::Load(big.c_str(), true); }),
+              mesgReport(kTokenTree, "fileLen <= static_cast<long>(MAX_FILE_SIZE)",
                                 "ORV::TokenTree::Load",
                                 "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
 
     // A file of 2 GB costs nothing before the refusal.
     std::string huge = dir.Sparse("huge.txt", 2048ll << 20, "Mesh { a }");
-    r = RunInChild([&] {
+    auto r = RunInChild([&] {
         printPeakAtExit();
         TokenTree::Load(huge.c_str());
     });
@@ -168,16 +159,15 @@ TEST(LimitFileSize, ImageFilePastTheLimitIsRefusedBeforeItIsRead) {
     head[0] = static_cast<char>(255);
     const long long limit = ORV::MAX_IMAGE_FILE_SIZE;
     std::string big = dir.Sparse("big.tga", limit + 1, head);
-    auto r = RunInChild([&] { Image::Load(big.c_str()); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, mesgReport(kImage, "fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE)",
+    EXPECT_EQ(ReportText([&] { Image::Load(big.c_str()); }),
+              mesgReport(kImage, "fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE)",
                                 "ORV::Image::Load",
                                 "'" + big + "' is too large (" + std::to_string(limit + 1) +
                                     " bytes, more than " + std::to_string(limit) + ")!!"));
 
     // At the limit the file is read and decoded.
     std::string edge = dir.Sparse("edge.tga", limit, head);
-    r = RunInChild([&] {
+    auto r = RunInChild([&] {
         Image* pImage = Image::Load(edge.c_str());
         printf("%u x %u", pImage->SizeX(), pImage->SizeY());
     });
@@ -190,24 +180,22 @@ TEST(LimitImage, PixelBlocksPastTheLimitAreRefusedBeforeAllocation) {
     // Decodes a bare header: the pixel data need not be there.
     auto decode = [](uint16_t width, uint16_t height, uint8_t bpp) {
         std::string header = tgaHeader(width, height, bpp);
-        return RunInChild([&] {
-            Image::Create(1, 1, 24)->loadTGA(reinterpret_cast<const uint8_t*>(header.data()),
-                                             static_cast<uint32_t>(header.size()));
+        std::unique_ptr<Image, void (*)(Image*)> pImage(Image::Create(1, 1, 24), Image::Destroy);
+        return ReportText([&] {
+            pImage->loadTGA(reinterpret_cast<const uint8_t*>(header.data()),
+                            static_cast<uint32_t>(header.size()));
         });
     };
     // One row more than 4096 x 4096 at 32 bits.
-    auto r = decode(4096, 4097, 32);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, mesgReport(kImage, expr, "ORV::Image::loadTGA",
-                                "Image is too large (4096 x 4097, 32 bits)!!"));
-    EXPECT_EQ(decode(8192, 8192, 24).out, mesgReport(kImage, expr, "ORV::Image::loadTGA",
-                                                     "Image is too large (8192 x 8192, 24 bits)!!"));
+    EXPECT_EQ(decode(4096, 4097, 32), mesgReport(kImage, expr, "ORV::Image::loadTGA",
+                                                 "Image is too large (4096 x 4097, 32 bits)!!"));
+    EXPECT_EQ(decode(8192, 8192, 24), mesgReport(kImage, expr, "ORV::Image::loadTGA",
+                                                 "Image is too large (8192 x 8192, 24 bits)!!"));
 
     // Exactly at the limit the size passes; this header's data is missing.
-    r = decode(4096, 4096, 32);
-    EXPECT_NE(r.out.find("Mesg: TGA data is too short (18 bytes, need 67108882)!!"),
-              std::string::npos)
-        << r.out;
+    const std::string r = decode(4096, 4096, 32);
+    EXPECT_NE(r.find("Mesg: TGA data is too short (18 bytes, need 67108882)!!"), std::string::npos)
+        << r;
 }
 
 TEST(LimitTokens, TextsWithMoreTokensAreRefusedWhileCounting) {
@@ -249,9 +237,7 @@ TEST(LimitMesh, SectionsWithMoreElementsAreRefusedBeforeTheirArrays) {
     const std::string expr = "num <= MAX_MESH_ELEMENT_NUM";
     auto refused = [&](const std::string& name, const std::string& text) {
         std::string path = dir.Write(name + ".txt", "Mesh { m }\n" + text);
-        auto r = RunInChild([&] { Mesh::Load(path.c_str(), true); });
-        EXPECT_EQ(r.exitCode, 1) << name;
-        return r.out;
+        return ReportText([&] { Mesh::Load(path.c_str(), true); });
     };
     const std::string tooMany = " has too many elements (1048577, more than 1048576)!!";
     EXPECT_EQ(refused("Position", section("Position", limit + 1, "") + one),

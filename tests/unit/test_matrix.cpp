@@ -4,9 +4,11 @@
 
 #include "ChildProcess.h"
 #include "ORV.h"
+#include "ReportText.h"
 
 using ORV::Mtx44;
 using ORV::Vec3;
+using orvtest::ReportText;
 using orvtest::RunInChild;
 
 static void expectVec(const Vec3& v, float x, float y, float z, float tol = 1e-6f) {
@@ -120,15 +122,13 @@ TEST(Mtx44, LookAtMapsEyeToOriginAndTargetDownNegativeZ) {
 }
 
 TEST(Mtx44, LookAtHaltsOnZeroDirectionAndParallelUp) {
-    auto r = RunInChild([] { Mtx44::LookAt(Vec3(1, 1, 1), Vec3(1.0005f, 1, 1), Vec3(0, 1, 0)); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("ORV_ASSERT_MESG: !dir.IsZero()\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Func: ORV::Mtx44::LookAt\nFile: src/ORV_Mtx44.cpp\nMesg: zero direction vector!\n"),
-              std::string::npos) << r.out;
-    r = RunInChild([] { Mtx44::LookAt(Vec3(0, 5, 0), Vec3(0, 0, 0), Vec3(0, 1, 0)); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("ORV_ASSERT_MESG: !side.IsZero()\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Mesg: direction parallel with reference up vector!\n"), std::string::npos);
+    std::string r = ReportText([] { Mtx44::LookAt(Vec3(1, 1, 1), Vec3(1.0005f, 1, 1), Vec3(0, 1, 0)); });
+    EXPECT_NE(r.find("ORV_ASSERT_MESG: !dir.IsZero()\n"), std::string::npos) << r;
+    EXPECT_NE(r.find("Func: ORV::Mtx44::LookAt\nFile: src/ORV_Mtx44.cpp\nMesg: zero direction vector!\n"),
+              std::string::npos) << r;
+    r = ReportText([] { Mtx44::LookAt(Vec3(0, 5, 0), Vec3(0, 0, 0), Vec3(0, 1, 0)); });
+    EXPECT_NE(r.find("ORV_ASSERT_MESG: !side.IsZero()\n"), std::string::npos) << r;
+    EXPECT_NE(r.find("Mesg: direction parallel with reference up vector!\n"), std::string::npos);
 }
 
 TEST(Mtx44, PrintDumpsFourRows) {
@@ -141,12 +141,10 @@ TEST(Mtx44, PrintDumpsFourRows) {
 }
 
 TEST(Mtx44, InverseHalts) {
-    auto r = RunInChild([] { Mtx44::Identity().Inverse(); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.substr(0, 9), "ORV_HALT:");
-    EXPECT_NE(r.out.find("Func: ORV::Mtx44::Inverse\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Mesg: NOT IMPLEMENTED YET!!!\n"), std::string::npos);
-    r = RunInChild([] { Mtx44 m = Mtx44::Identity(); m.InverseThis(); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("Func: ORV::Mtx44::InverseThis\n"), std::string::npos) << r.out;
+    std::string r = ReportText([] { Mtx44::Identity().Inverse(); });
+    EXPECT_EQ(r.substr(0, 9), "ORV_HALT:");
+    EXPECT_NE(r.find("Func: ORV::Mtx44::Inverse\n"), std::string::npos) << r;
+    EXPECT_NE(r.find("Mesg: NOT IMPLEMENTED YET!!!\n"), std::string::npos);
+    r = ReportText([] { Mtx44 m = Mtx44::Identity(); m.InverseThis(); });
+    EXPECT_NE(r.find("Func: ORV::Mtx44::InverseThis\n"), std::string::npos) << r;
 }

@@ -10,9 +10,12 @@
 
 #include "ChildProcess.h"
 #include "ORV_Mesh.h"
+#include "ReportText.h"
 #include "SourceLine.h"
+#include "TempDir.h"
 
 using ORV::Mesh;
+using orvtest::ReportText;
 using orvtest::RunInChild;
 
 namespace {
@@ -48,32 +51,22 @@ std::string quadSections() {
 
 std::string meshFile(const std::string& body) { return "Mesh {\n" + body + "}\n"; }
 
-class TempDir {
+// A temporary folder whose every Write makes a new mesh file.
+class TempDir : public orvtest::TempDir {
 public:
-    TempDir() {
-        char pattern[] = "/tmp/orv_mesh_XXXXXX";
-        mPath = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
     std::string Write(const std::string& text) {
-        std::string path = mPath + "/m" + std::to_string(mCount++) + ".txt";
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        return orvtest::TempDir::Write("m" + std::to_string(mCount++) + ".txt", text);
     }
 
 private:
-    std::string mPath;
     int mCount = 0;
 };
 
-// Loads a mesh text in a child process and returns what it printed.
-orvtest::ChildResult loadInChild(const std::string& text) {
-    return RunInChild([text] {
-        TempDir dir;
-        Mesh* pMesh = Mesh::Load(dir.Write(text).c_str(), false);
-        printf("loaded %d", pMesh != nullptr);
-        delete pMesh;
-    });
+// The report of loading a mesh text.
+std::string loadReport(const std::string& text) {
+    TempDir dir;
+    const std::string path = dir.Write(text);
+    return ReportText([&] { Mesh::Load(path.c_str(), false); });
 }
 
 std::string fixture(const char* pName) { return std::string(ORV_TEST_DATA_DIR) + "/mesh/" + pName; }
@@ -178,10 +171,9 @@ TEST(MeshLoad, FaceCountMismatchNamesTheSectionAndBothCounts) {
                               {"Color", "Face_Color", "1 0 0 1"},
                               {"TextureCoordinate", "Face_TextureCoordinate", "0 0 0"}};
     for (auto& n : names) {
-        auto r = loadInChild(meshFile(quadSections() + section(n[0], {n[2]}) +
+        auto r = loadReport(meshFile(quadSections() + section(n[0], {n[2]}) +
                                       section(n[1], {"0 0 0", "0 0 0", "0 0 0"})));
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.out, initMesg("tri.ChildNum() == mTriPosNum",
+        EXPECT_EQ(r, initMesg("tri.ChildNum() == mTriPosNum",
                                   std::string(n[1]) +
                                       " count is inconsistent with Face_Position count!! (3 vs 2)"));
     }
@@ -203,16 +195,15 @@ TEST(MeshLoad, ShortAndLongNumberLists) {
 TEST(MeshLoad, ElementWithoutABlockOfNumbers) {
     std::string expected = report("ORV_ASSERT: data.Child().IsNull() == false",
                                   "ORV_ASSERT(data.Child().IsNull() == false)", 1, "ORV::Mesh::init", "");
-    auto r = loadInChild(meshFile("Position { 0 { 0 0 0 } label 1 { 1 0 0 } 2 { 0 1 0 } }\n" +
+    auto r = loadReport(meshFile("Position { 0 { 0 0 0 } label 1 { 1 0 0 } 2 { 0 1 0 } }\n" +
                                   section("Face_Position", {"0 1 2"})));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, expected);
-    r = loadInChild(meshFile(section("Position", {"0 0 0", "", "0 1 0"}) +
+    EXPECT_EQ(r, expected);
+    r = loadReport(meshFile(section("Position", {"0 0 0", "", "0 1 0"}) +
                              section("Face_Position", {"0 1 2"})));
-    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r, expected);
     // The same check guards index sections.
-    r = loadInChild(meshFile(section("Position", {"0 0 0"}) + "Face_Position { 0 }\n"));
-    EXPECT_EQ(r.out, report("ORV_ASSERT: data.Child().IsNull() == false",
+    r = loadReport(meshFile(section("Position", {"0 0 0"}) + "Face_Position { 0 }\n"));
+    EXPECT_EQ(r, report("ORV_ASSERT: data.Child().IsNull() == false",
                             "ORV_ASSERT(data.Child().IsNull() == false)", 2, "ORV::Mesh::init", ""));
 }
 
@@ -246,51 +237,47 @@ TEST(MeshLoad, NothingUsableGivesNull) {
                              .c_str(),
                          true),
               nullptr);
-    auto r = RunInChild([] { Mesh::Load(nullptr, true); });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename", 1,
+    EXPECT_EQ(ReportText([] { Mesh::Load(nullptr, true); }), report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename", 1,
                             "ORV::Mesh::Load", ""));
 }
 
 TEST(MeshLoad, IndicesOutsideTheirArrayAreRefused) {
     const std::string expr = "(index >= 0) && (static_cast<uint32_t>(index) < vtxNum)";
-    auto r = loadInChild(meshFile(section("Position", {"0 0 0", "1 0 0", "1 1 0", "0 1 0"}) +
+    auto r = loadReport(meshFile(section("Position", {"0 0 0", "1 0 0", "1 1 0", "0 1 0"}) +
                                   section("Face_Position", {"0 1 2", "0 3 4"})));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, initMesg(expr, "Face_Position element 1: index 4 is out of range (4 values)!!"));
-    r = loadInChild(meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"0 -1 0"})));
-    EXPECT_EQ(r.out, initMesg(expr, "Face_Position element 0: index -1 is out of range (1 values)!!"));
+    EXPECT_EQ(r, initMesg(expr, "Face_Position element 1: index 4 is out of range (4 values)!!"));
+    r = loadReport(meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"0 -1 0"})));
+    EXPECT_EQ(r, initMesg(expr, "Face_Position element 0: index -1 is out of range (1 values)!!"));
     // An index too large for int does not wrap around to a valid one.
-    r = loadInChild(meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"4294967296 0 0"})));
-    EXPECT_EQ(r.out,
+    r = loadReport(meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"4294967296 0 0"})));
+    EXPECT_EQ(r,
               initMesg(expr, "Face_Position element 0: index 2147483647 is out of range (1 values)!!"));
     // Each optional attribute is checked against its own value count.
     const char* pairs[][3] = {{"Normal", "Face_Normal", "0 0 1"},
                               {"Color", "Face_Color", "1 0 0 1"},
                               {"TextureCoordinate", "Face_TextureCoordinate", "0 0 0"}};
     for (auto& p : pairs) {
-        r = loadInChild(meshFile(quadSections() + section(p[0], {p[2], p[2]}) +
+        r = loadReport(meshFile(quadSections() + section(p[0], {p[2], p[2]}) +
                                  section(p[1], {"0 1 1", "1 2 0"})));
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.out, initMesg(expr, std::string(p[1]) +
+        EXPECT_EQ(r, initMesg(expr, std::string(p[1]) +
                                             " element 1: index 2 is out of range (2 values)!!"));
     }
 }
 
 TEST(MeshLoad, NonFiniteNumbersAreRefused) {
     const std::string expr = "std::isfinite(value)";
-    auto r = loadInChild(meshFile(section("Position", {"0 0 0", "1 0 0", "0 1e39 0"}) +
+    auto r = loadReport(meshFile(section("Position", {"0 0 0", "1 0 0", "0 1e39 0"}) +
                                   section("Face_Position", {"0 1 2"})));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, initMesg(expr, "Position element 2: '1e39' is not a finite number!!"));
-    r = loadInChild(meshFile(quadSections() + section("Normal", {"0 0 1", "nan 0 0"}) +
+    EXPECT_EQ(r, initMesg(expr, "Position element 2: '1e39' is not a finite number!!"));
+    r = loadReport(meshFile(quadSections() + section("Normal", {"0 0 1", "nan 0 0"}) +
                              section("Face_Normal", {"0 0 0", "0 0 1"})));
-    EXPECT_EQ(r.out, initMesg(expr, "Normal element 1: 'nan' is not a finite number!!"));
-    r = loadInChild(meshFile(quadSections() + section("Color", {"1 0 0 INF"}) +
+    EXPECT_EQ(r, initMesg(expr, "Normal element 1: 'nan' is not a finite number!!"));
+    r = loadReport(meshFile(quadSections() + section("Color", {"1 0 0 INF"}) +
                              section("Face_Color", {"0 0 0", "0 0 0"})));
-    EXPECT_EQ(r.out, initMesg(expr, "Color element 0: 'INF' is not a finite number!!"));
-    r = loadInChild(meshFile(quadSections() + section("TextureCoordinate", {"0 -infinity 0"}) +
+    EXPECT_EQ(r, initMesg(expr, "Color element 0: 'INF' is not a finite number!!"));
+    r = loadReport(meshFile(quadSections() + section("TextureCoordinate", {"0 -infinity 0"}) +
                              section("Face_TextureCoordinate", {"0 0 0", "0 0 0"})));
-    EXPECT_EQ(r.out,
+    EXPECT_EQ(r,
               initMesg(expr, "TextureCoordinate element 0: '-infinity' is not a finite number!!"));
 }
 
@@ -363,14 +350,10 @@ TEST(MeshDeindex, MeshWithoutPositionsIsLeftAlone) {
 }
 
 TEST(MeshDeindex, CornerCountThatWouldOverflowIsRefused) {
-    auto r = RunInChild([] {
-        Mesh mesh;
-        mesh.mVtxPosNum = 1;
-        mesh.mTriPosNum = Mesh::MAX_TRI_NUM + 1;
-        mesh.Deindex();
-    });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: mTriPosNum <= MAX_TRI_NUM",
+    Mesh mesh;
+    mesh.mVtxPosNum = 1;
+    mesh.mTriPosNum = Mesh::MAX_TRI_NUM + 1;
+    EXPECT_EQ(ReportText([&] { mesh.Deindex(); }), report("ORV_ASSERT_MESG: mTriPosNum <= MAX_TRI_NUM",
                             "ORV_ASSERT_MESG(mTriPosNum <= MAX_TRI_NUM", 1, "ORV::Mesh::Deindex",
                             "too many triangles (715827883)!!"));
 }

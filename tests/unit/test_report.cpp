@@ -1,10 +1,13 @@
-// The failure reports: exact text, field values and exit status, each run in
-// a child process because a report ends the process.
+// The failure reports: exact text and field values, captured in this process
+// through a report handler, and the default ending (exit status 1, the key
+// wait) in child processes.
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
 #include "ORV.h"
+#include "ReportText.h"
 
+using orvtest::ReportText;
 using orvtest::RunInChild;
 
 namespace Probe {
@@ -41,47 +44,72 @@ static std::string header(const std::string& kind, int line, const std::string& 
 }
 
 TEST(Report, HaltWithMessagePrintsMesgLineAndEmptyLine) {
+    EXPECT_EQ(ReportText([] { Probe::Widget::HaltWithMessage(-3); }),
+              header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
+                  "Mesg: Invalid front list size: -3\n");
+}
+
+TEST(Report, HaltWithoutMessageLeavesMesgLineOut) {
+    EXPECT_EQ(ReportText([] { Probe::Widget::HaltBare(); }),
+              header("ORV_HALT:", Probe::kHaltBareLine, "Probe::Widget::HaltBare") + "\n");
+}
+
+TEST(Report, AssertPrintsExactlyFourLines) {
+    EXPECT_EQ(ReportText([] { Probe::Widget::AssertFails(); }),
+              header("ORV_ASSERT: a == 2", Probe::kAssertLine, "Probe::Widget::AssertFails"));
+}
+
+TEST(Report, AssertMesgWithEmptyMessageStillPrintsMesgLine) {
+    EXPECT_EQ(ReportText([] { Probe::Widget::AssertMesgEmpty(); }),
+              header("ORV_ASSERT_MESG: pImage", Probe::kMesgEmptyLine,
+                     "Probe::Widget::AssertMesgEmpty") +
+                  "Mesg: \n");
+}
+
+TEST(Report, MessageEndingInNewlineGivesAnEmptyLine) {
+    EXPECT_EQ(ReportText([] { Probe::Widget::AssertMesgNewline("a b.tga"); }),
+              header("ORV_ASSERT_MESG: pFile", Probe::kMesgNewlineLine,
+                     "Probe::Widget::AssertMesgNewline") +
+                  "Mesg: Cannot open 'a b.tga'\n\n");
+}
+
+TEST(Report, ParmAndAllocPrintTheExpressionAndNoMessage) {
+    EXPECT_EQ(ReportText([] { Probe::Widget::AssertParm(nullptr); }),
+              header("ORV_ASSERT_PARM: pName", Probe::kParmLine, "Probe::Widget::AssertParm"));
+    EXPECT_EQ(ReportText([] { Probe::Widget::AssertAlloc(); }),
+              header("ORV_ASSERT_ALLOC: pData", Probe::kAllocLine, "Probe::Widget::AssertAlloc"));
+}
+
+// Without a handler, and with one that returns, a report ends the process
+// with status 1 after its text.
+TEST(ReportEnding, ExitsWithStatusOne) {
     auto r = RunInChild([] { Probe::Widget::HaltWithMessage(-3); });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
                          "Mesg: Invalid front list size: -3\n");
 }
 
-TEST(Report, HaltWithoutMessageLeavesMesgLineOut) {
-    auto r = RunInChild([] { Probe::Widget::HaltBare(); });
+TEST(ReportEnding, AHandlerThatReturnsGetsTheDefaultEnding) {
+    auto r = RunInChild([] {
+        ORV::Report::SetHandler([] { printf("[handled]"); });
+        Probe::Widget::AssertFails();
+        printf("[after]");
+    });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_HALT:", Probe::kHaltBareLine, "Probe::Widget::HaltBare") + "\n");
+    EXPECT_EQ(r.out, header("ORV_ASSERT: a == 2", Probe::kAssertLine, "Probe::Widget::AssertFails") +
+                         "[handled]");
 }
 
-TEST(Report, AssertPrintsExactlyFourLines) {
-    auto r = RunInChild([] { Probe::Widget::AssertFails(); });
+TEST(ReportEnding, SetHandlerReturnsThePreviousOne) {
+    auto r = RunInChild([] {
+        static void (*const kFirst)() = [] { printf("[first]"); };
+        printf("%d", ORV::Report::SetHandler(kFirst) == nullptr);
+        printf("%d", ORV::Report::SetHandler(nullptr) == kFirst);
+        Probe::Widget::HaltBare();
+    });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_ASSERT: a == 2", Probe::kAssertLine, "Probe::Widget::AssertFails"));
-}
-
-TEST(Report, AssertMesgWithEmptyMessageStillPrintsMesgLine) {
-    auto r = RunInChild([] { Probe::Widget::AssertMesgEmpty(); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_ASSERT_MESG: pImage", Probe::kMesgEmptyLine,
-                            "Probe::Widget::AssertMesgEmpty") +
-                         "Mesg: \n");
-}
-
-TEST(Report, MessageEndingInNewlineGivesAnEmptyLine) {
-    auto r = RunInChild([] { Probe::Widget::AssertMesgNewline("a b.tga"); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_ASSERT_MESG: pFile", Probe::kMesgNewlineLine,
-                            "Probe::Widget::AssertMesgNewline") +
-                         "Mesg: Cannot open 'a b.tga'\n\n");
-}
-
-TEST(Report, ParmAndAllocPrintTheExpressionAndNoMessage) {
-    auto r = RunInChild([] { Probe::Widget::AssertParm(nullptr); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_ASSERT_PARM: pName", Probe::kParmLine, "Probe::Widget::AssertParm"));
-    r = RunInChild([] { Probe::Widget::AssertAlloc(); });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_ASSERT_ALLOC: pData", Probe::kAllocLine, "Probe::Widget::AssertAlloc"));
+    EXPECT_EQ(r.out, "11" + header("ORV_HALT:", Probe::kHaltBareLine, "Probe::Widget::HaltBare") +
+                         "\n");
 }
 
 TEST(Report, ChecksThatHoldPrintNothingAndContinue) {

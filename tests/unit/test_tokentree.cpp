@@ -6,17 +6,21 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
 #include "ORV_TokenTree.h"
+#include "ReportText.h"
 #include "SourceLine.h"
+#include "TempDir.h"
 
 using ORV::TokenTree;
 using Token = ORV::TokenTree::Token;
-using orvtest::RunInChild;
+using orvtest::ReportText;
+using orvtest::TempDir;
+using TreeHolder = std::unique_ptr<TokenTree, void (*)(TokenTree*)>;
 
 namespace {
 
@@ -64,32 +68,11 @@ std::vector<std::string> childTexts(const Token& t) {
     return out;
 }
 
-// Runs Create on a text in a child process and returns what it printed.
-orvtest::ChildResult createInChild(const std::string& s) {
-    return RunInChild([s] {
-        Text t(s);
-        TokenTree::Create(t.p());
-        printf("no report");
-    });
+// The report of Create on a text.
+std::string createReport(const std::string& s) {
+    Text t(s);
+    return ReportText([&] { TokenTree::Destroy(TokenTree::Create(t.p())); });
 }
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/orv_tokentree_XXXXXX";
-        mPath = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        std::string path = mPath + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    const std::string& Path() const { return mPath; }
-
-private:
-    std::string mPath;
-};
 
 }  // namespace
 
@@ -174,8 +157,8 @@ TEST(TokenTreeText, CarriageReturnLineFeedReadsLikeLineFeed) {
     std::string lf = "Mesh\n{\n  a { 1 2 }\n  \"q\"\n}\n";
     std::string crlf = "Mesh\r\n{\r\n  a { 1 2 }\r\n  \"q\"\r\n}\r\n";
     EXPECT_EQ(tokensOf(crlf), tokensOf(lf));
-    auto r = createInChild("a\r\n{\r\n}\r\n}\r\n");
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
+    auto r = createReport("a\r\n{\r\n}\r\n}\r\n");
+    EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
                             "ORV::TokenTree::Create", "4: too many '}'"));
 }
 
@@ -193,67 +176,58 @@ TEST(TokenTreeText, NulByteEndsTheText) {
 // ---------------------------------------------------------------------------
 
 TEST(TokenTreeErrors, UnterminatedBlockCommentNamesTheLineItOpens) {
-    auto r = createInChild("a {\n b\n}\n x /* open\n\n\n");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, formatError("*pBegin", "4: unterminated 'c' comment"));
+    auto r = createReport("a {\n b\n}\n x /* open\n\n\n");
+    EXPECT_EQ(r, formatError("*pBegin", "4: unterminated 'c' comment"));
     // The opener itself cannot be the closer.
-    r = createInChild("a { b } /*/");
-    EXPECT_EQ(r.out, formatError("*pBegin", "1: unterminated 'c' comment"));
+    r = createReport("a { b } /*/");
+    EXPECT_EQ(r, formatError("*pBegin", "1: unterminated 'c' comment"));
 }
 
 TEST(TokenTreeErrors, UnterminatedQuotedTokenNamesTheLineItBegins) {
-    auto r = createInChild("a {\n \"abc\n def }\n");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, formatError("*pEnd", "2: unterminated token"));
-    r = createInChild("a { \"ends in a backslash\\");
-    EXPECT_EQ(r.out, formatError("*pEnd", "1: unterminated token"));
+    auto r = createReport("a {\n \"abc\n def }\n");
+    EXPECT_EQ(r, formatError("*pEnd", "2: unterminated token"));
+    r = createReport("a { \"ends in a backslash\\");
+    EXPECT_EQ(r, formatError("*pEnd", "1: unterminated token"));
 }
 
 TEST(TokenTreeErrors, MissingSpaceAfterABrace) {
-    auto r = createInChild("a\n{b }");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, formatError("(pEnd - pBegin) == 1", "2: missing space after '{'"));
-    r = createInChild("a { b }}\n");
-    EXPECT_EQ(r.out, formatError("(pEnd - pBegin) == 1", "1: missing space after '}'"));
-    r = createInChild("a { \"{ \" }");
-    EXPECT_EQ(r.out, formatError("(pEnd - pBegin) == 1", "1: missing space after '{'"));
+    auto r = createReport("a\n{b }");
+    EXPECT_EQ(r, formatError("(pEnd - pBegin) == 1", "2: missing space after '{'"));
+    r = createReport("a { b }}\n");
+    EXPECT_EQ(r, formatError("(pEnd - pBegin) == 1", "1: missing space after '}'"));
+    r = createReport("a { \"{ \" }");
+    EXPECT_EQ(r, formatError("(pEnd - pBegin) == 1", "1: missing space after '{'"));
 }
 
 TEST(TokenTreeErrors, TooManyClosingBracesEvenAfterTheKeptTokens) {
-    auto r = createInChild("a { b }\nc\n}\n");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
+    auto r = createReport("a { b }\nc\n}\n");
+    EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
                             "ORV::TokenTree::Create", "3: too many '}'"));
 }
 
 TEST(TokenTreeErrors, LinesCountEveryLineFeed) {
     // Line feeds in comments, in quoted tokens and right after a token all count.
-    auto r = createInChild("a\n{ // c\n/* x\ny */ \"q\nr\"\nb\n}\n}");
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
+    auto r = createReport("a\n{ // c\n/* x\ny */ \"q\nr\"\nb\n}\n}");
+    EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
                             "ORV::TokenTree::Create", "8: too many '}'"));
 }
 
 TEST(TokenTreeErrors, TheFirstErrorInTextOrderIsReported) {
-    auto r = createInChild("a { b }\n}\n{x /* open");
-    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
+    auto r = createReport("a { b }\n}\n{x /* open");
+    EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
                             "ORV::TokenTree::Create", "2: too many '}'"));
 }
 
 TEST(TokenTreeErrors, NullArguments) {
-    auto r = RunInChild([] { TokenTree::Load(nullptr); });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename",
-                            "ORV::TokenTree::Load", ""));
-    r = RunInChild([] {
-        Text t("a { b }");
-        TokenTree::Create(t.p())->Find(nullptr);
-    });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_PARM: pData", "ORV_ASSERT_PARM(pData", "ORV::TokenTree::Find", ""));
-    r = RunInChild([] {
-        Text t("a { b }");
-        int* pArray = nullptr;
-        TokenTree::Create(t.p())->mpRoot->AsArray(pArray, 1);
-    });
-    EXPECT_EQ(r.out, report("ORV_ASSERT_PARM: pArray", "ORV_ASSERT_PARM(pArray",
+    EXPECT_EQ(ReportText([] { TokenTree::Load(nullptr); }),
+              report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename",
+                     "ORV::TokenTree::Load", ""));
+    Text t("a { b }");
+    TreeHolder tree(TokenTree::Create(t.p()), TokenTree::Destroy);
+    EXPECT_EQ(ReportText([&] { tree->Find(nullptr); }),
+              report("ORV_ASSERT_PARM: pData", "ORV_ASSERT_PARM(pData", "ORV::TokenTree::Find", ""));
+    int* pArray = nullptr;
+    EXPECT_EQ(ReportText([&] { tree->mpRoot->AsArray(pArray, 1); }), report("ORV_ASSERT_PARM: pArray", "ORV_ASSERT_PARM(pArray",
                             "ORV::TokenTree::Token::AsArray", ""));
 }
 

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -74,16 +73,6 @@ ToolResult RunTool(const std::vector<std::string>& args, unsigned timeoutSeconds
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
-}
-
-TempDir::TempDir() {
-    char path[] = "/tmp/orv-tool-test-XXXXXX";
-    if (mkdtemp(path) != nullptr) mPath = path;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
 }
 
 std::string ReadText(const std::string& path) {
