@@ -88,8 +88,8 @@ Image* Image::Load(const char* pName) {
     std::unique_ptr<uint8_t[]> pFileData(new uint8_t[fileSize]);
     ORV_ASSERT_ALLOC(pFileData);
     // The count read is at most fileSize, which fits a long.
-    long readSize = static_cast<long>(
-        fread(pFileData.get(), 1, static_cast<size_t>(fileSize), pFile.get()));
+    long readSize =
+        static_cast<long>(fread(pFileData.get(), 1, static_cast<size_t>(fileSize), pFile.get()));
     ORV_ASSERT_MESG(readSize == fileSize, "Error in reading '%s'\n", pName);
     pFile.reset();
 

@@ -14,6 +14,8 @@ static const size_t kKeyStateNum = 256;
 
 namespace Platform {
 
+// The table keeps its rows by key family.
+// clang-format off
 #define KEY(glfw, vk) {GLFW_KEY_##glfw, false, vk}
 #define BUTTON(glfw, vk) {GLFW_MOUSE_BUTTON_##glfw, true, vk}
 
@@ -46,6 +48,7 @@ const KeyMapping kKeyMap[] = {
     KEY(LEFT_CONTROL, 162), KEY(RIGHT_CONTROL, 163),
     KEY(LEFT_ALT, 164), KEY(RIGHT_ALT, 165),
 };
+// clang-format on
 const size_t kKeyMapNum = sizeof(kKeyMap) / sizeof(kKeyMap[0]);
 
 #undef KEY

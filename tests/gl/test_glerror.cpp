@@ -6,7 +6,10 @@
 #include "ReportText.h"
 
 namespace Probe {
+// The macro stands on the same line as the constant that records its line.
+// clang-format off
 void DrawFrame() { glEnable(0x1234); ORV_GL_ERROR(""); } const int kGLErrorLine = __LINE__;
+// clang-format on
 }
 
 TEST(GLErrorReport, InvalidEnumPrintsCode500) {
@@ -17,6 +20,6 @@ TEST(GLErrorReport, InvalidEnumPrintsCode500) {
                   Probe::DrawFrame();
               }),
               "ORV_GL_ERROR:\nLine: " + std::to_string(Probe::kGLErrorLine) +
-                         "\nFunc: Probe::DrawFrame\nFile: tests/gl/test_glerror.cpp\n"
-                         "Code: 0x00000500\nMesg: \n");
+                  "\nFunc: Probe::DrawFrame\nFile: tests/gl/test_glerror.cpp\n"
+                  "Code: 0x00000500\nMesg: \n");
 }

@@ -288,9 +288,10 @@ TEST(ImageRefusals, CreateParameters) {
               report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
                      "ORV::Image::Create", "Image is too large (65536 x 16384, 32 bits)!!"));
     // Sizes whose 64-bit product wraps to 0 bytes (2^64) are refused the same way.
-    EXPECT_EQ(ReportText([] { Image::Create(1u << 30, 1u << 29, 32); }),
-              report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
-                     "ORV::Image::Create", "Image is too large (1073741824 x 536870912, 32 bits)!!"));
+    EXPECT_EQ(
+        ReportText([] { Image::Create(1u << 30, 1u << 29, 32); }),
+        report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
+               "ORV::Image::Create", "Image is too large (1073741824 x 536870912, 32 bits)!!"));
 }
 
 TEST(ImageRefusals, FileNames) {
@@ -317,10 +318,12 @@ TEST(ImageRefusals, UnreadableFiles) {
     TempDir d;
     const std::string name = d.Path("dir.tga");
     ASSERT_EQ(mkdir(name.c_str(), 0700), 0);
-    EXPECT_EQ(ReportText([&] { Image::Load(name.c_str()); }),
-              report("ORV_ASSERT_MESG: (fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM)",
-                     "ORV_ASSERT_MESG((fileSize >= 0)", 1, "ORV::Image::Load",
-                     "Error in reading '" + name + "'\n"));
+    EXPECT_EQ(
+        ReportText([&] { Image::Load(name.c_str()); }),
+        report(
+            "ORV_ASSERT_MESG: (fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM)",
+            "ORV_ASSERT_MESG((fileSize >= 0)", 1, "ORV::Image::Load",
+            "Error in reading '" + name + "'\n"));
     // A kernel attribute file states 4096 bytes and reads back far fewer.
     const char* pShort = "/sys/devices/system/cpu/online";
     if (access(pShort, R_OK) != 0) GTEST_SKIP() << pShort << " is needed for a short read";
@@ -360,9 +363,10 @@ TEST(ImageRefusals, FilesShorterThanTheirHeaderDeclares) {
 TEST(ImageRefusals, SaveFailures) {
     EXPECT_EQ(saveReport(created(1, 1), nullptr),
               report("ORV_ASSERT_PARM: pName", "ORV_ASSERT_PARM(pName)", 2, "ORV::Image::Save"));
-    EXPECT_EQ(saveReport(created(1, 1), "x.png"),
-              report("ORV_ASSERT_MESG: stricmp(pExt, \".TGA\") == 0", "Can only save to .TGA file!!", 1,
-                     "ORV::Image::Save", "Can only save to .TGA file!!"));
+    EXPECT_EQ(
+        saveReport(created(1, 1), "x.png"),
+        report("ORV_ASSERT_MESG: stricmp(pExt, \".TGA\") == 0", "Can only save to .TGA file!!", 1,
+               "ORV::Image::Save", "Can only save to .TGA file!!"));
     EXPECT_EQ(saveReport(created(1, 1), "/nonexistent/dir/x.tga"),
               report("ORV_ASSERT_MESG: pFile", "ORV_ASSERT_MESG(pFile,", 2, "ORV::Image::saveTGA",
                      "Cannot open '/nonexistent/dir/x.tga'\n"));

@@ -129,8 +129,8 @@ TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
     std::string big = dir.Sparse("big.txt", limit + 1);
     EXPECT_EQ(ReportText([&] { Mesh::Load(big.c_str(), true); }),
               mesgReport(kTokenTree, "fileLen <= static_cast<long>(MAX_FILE_SIZE)",
-                                "ORV::TokenTree::Load",
-                                "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
+                         "ORV::TokenTree::Load",
+                         "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
 
     // A file of 2 GB costs nothing before the refusal.
     std::string huge = dir.Sparse("huge.txt", 2048ll << 20, "Mesh { a }");
@@ -159,11 +159,11 @@ TEST(LimitFileSize, ImageFilePastTheLimitIsRefusedBeforeItIsRead) {
     head[0] = static_cast<char>(255);
     const long long limit = ORV::MAX_IMAGE_FILE_SIZE;
     std::string big = dir.Sparse("big.tga", limit + 1, head);
-    EXPECT_EQ(ReportText([&] { Image::Load(big.c_str()); }),
-              mesgReport(kImage, "fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE)",
-                                "ORV::Image::Load",
-                                "'" + big + "' is too large (" + std::to_string(limit + 1) +
-                                    " bytes, more than " + std::to_string(limit) + ")!!"));
+    EXPECT_EQ(
+        ReportText([&] { Image::Load(big.c_str()); }),
+        mesgReport(kImage, "fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE)", "ORV::Image::Load",
+                   "'" + big + "' is too large (" + std::to_string(limit + 1) +
+                       " bytes, more than " + std::to_string(limit) + ")!!"));
 
     // At the limit the file is read and decoded.
     std::string edge = dir.Sparse("edge.tga", limit, head);

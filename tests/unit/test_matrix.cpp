@@ -122,10 +122,13 @@ TEST(Mtx44, LookAtMapsEyeToOriginAndTargetDownNegativeZ) {
 }
 
 TEST(Mtx44, LookAtHaltsOnZeroDirectionAndParallelUp) {
-    std::string r = ReportText([] { Mtx44::LookAt(Vec3(1, 1, 1), Vec3(1.0005f, 1, 1), Vec3(0, 1, 0)); });
+    std::string r =
+        ReportText([] { Mtx44::LookAt(Vec3(1, 1, 1), Vec3(1.0005f, 1, 1), Vec3(0, 1, 0)); });
     EXPECT_NE(r.find("ORV_ASSERT_MESG: !dir.IsZero()\n"), std::string::npos) << r;
-    EXPECT_NE(r.find("Func: ORV::Mtx44::LookAt\nFile: src/ORV_Mtx44.cpp\nMesg: zero direction vector!\n"),
-              std::string::npos) << r;
+    EXPECT_NE(
+        r.find("Func: ORV::Mtx44::LookAt\nFile: src/ORV_Mtx44.cpp\nMesg: zero direction vector!\n"),
+        std::string::npos)
+        << r;
     r = ReportText([] { Mtx44::LookAt(Vec3(0, 5, 0), Vec3(0, 0, 0), Vec3(0, 1, 0)); });
     EXPECT_NE(r.find("ORV_ASSERT_MESG: !side.IsZero()\n"), std::string::npos) << r;
     EXPECT_NE(r.find("Mesg: direction parallel with reference up vector!\n"), std::string::npos);
@@ -145,6 +148,9 @@ TEST(Mtx44, InverseHalts) {
     EXPECT_EQ(r.substr(0, 9), "ORV_HALT:");
     EXPECT_NE(r.find("Func: ORV::Mtx44::Inverse\n"), std::string::npos) << r;
     EXPECT_NE(r.find("Mesg: NOT IMPLEMENTED YET!!!\n"), std::string::npos);
-    r = ReportText([] { Mtx44 m = Mtx44::Identity(); m.InverseThis(); });
+    r = ReportText([] {
+        Mtx44 m = Mtx44::Identity();
+        m.InverseThis();
+    });
     EXPECT_NE(r.find("Func: ORV::Mtx44::InverseThis\n"), std::string::npos) << r;
 }

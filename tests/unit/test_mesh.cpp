@@ -172,10 +172,10 @@ TEST(MeshLoad, FaceCountMismatchNamesTheSectionAndBothCounts) {
                               {"TextureCoordinate", "Face_TextureCoordinate", "0 0 0"}};
     for (auto& n : names) {
         auto r = loadReport(meshFile(quadSections() + section(n[0], {n[2]}) +
-                                      section(n[1], {"0 0 0", "0 0 0", "0 0 0"})));
+                                     section(n[1], {"0 0 0", "0 0 0", "0 0 0"})));
         EXPECT_EQ(r, initMesg("tri.ChildNum() == mTriPosNum",
-                                  std::string(n[1]) +
-                                      " count is inconsistent with Face_Position count!! (3 vs 2)"));
+                              std::string(n[1]) +
+                                  " count is inconsistent with Face_Position count!! (3 vs 2)"));
     }
 }
 
@@ -196,15 +196,15 @@ TEST(MeshLoad, ElementWithoutABlockOfNumbers) {
     std::string expected = report("ORV_ASSERT: data.Child().IsNull() == false",
                                   "ORV_ASSERT(data.Child().IsNull() == false)", 1, "ORV::Mesh::init", "");
     auto r = loadReport(meshFile("Position { 0 { 0 0 0 } label 1 { 1 0 0 } 2 { 0 1 0 } }\n" +
-                                  section("Face_Position", {"0 1 2"})));
+                                 section("Face_Position", {"0 1 2"})));
     EXPECT_EQ(r, expected);
     r = loadReport(meshFile(section("Position", {"0 0 0", "", "0 1 0"}) +
-                             section("Face_Position", {"0 1 2"})));
+                            section("Face_Position", {"0 1 2"})));
     EXPECT_EQ(r, expected);
     // The same check guards index sections.
     r = loadReport(meshFile(section("Position", {"0 0 0"}) + "Face_Position { 0 }\n"));
     EXPECT_EQ(r, report("ORV_ASSERT: data.Child().IsNull() == false",
-                            "ORV_ASSERT(data.Child().IsNull() == false)", 2, "ORV::Mesh::init", ""));
+                        "ORV_ASSERT(data.Child().IsNull() == false)", 2, "ORV::Mesh::init", ""));
 }
 
 TEST(MeshLoad, SectionNamesIgnoreCaseAndMayStandOutsideTheMeshBlock) {
@@ -237,46 +237,49 @@ TEST(MeshLoad, NothingUsableGivesNull) {
                              .c_str(),
                          true),
               nullptr);
-    EXPECT_EQ(ReportText([] { Mesh::Load(nullptr, true); }), report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename", 1,
-                            "ORV::Mesh::Load", ""));
+    EXPECT_EQ(ReportText([] { Mesh::Load(nullptr, true); }),
+              report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename", 1,
+                     "ORV::Mesh::Load", ""));
 }
 
 TEST(MeshLoad, IndicesOutsideTheirArrayAreRefused) {
     const std::string expr = "(index >= 0) && (static_cast<uint32_t>(index) < vtxNum)";
     auto r = loadReport(meshFile(section("Position", {"0 0 0", "1 0 0", "1 1 0", "0 1 0"}) +
-                                  section("Face_Position", {"0 1 2", "0 3 4"})));
+                                 section("Face_Position", {"0 1 2", "0 3 4"})));
     EXPECT_EQ(r, initMesg(expr, "Face_Position element 1: index 4 is out of range (4 values)!!"));
     r = loadReport(meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"0 -1 0"})));
     EXPECT_EQ(r, initMesg(expr, "Face_Position element 0: index -1 is out of range (1 values)!!"));
     // An index too large for int does not wrap around to a valid one.
-    r = loadReport(meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"4294967296 0 0"})));
-    EXPECT_EQ(r,
-              initMesg(expr, "Face_Position element 0: index 2147483647 is out of range (1 values)!!"));
+    r = loadReport(
+        meshFile(section("Position", {"0 0 0"}) + section("Face_Position", {"4294967296 0 0"})));
+    EXPECT_EQ(
+        r,
+        initMesg(expr, "Face_Position element 0: index 2147483647 is out of range (1 values)!!"));
     // Each optional attribute is checked against its own value count.
     const char* pairs[][3] = {{"Normal", "Face_Normal", "0 0 1"},
                               {"Color", "Face_Color", "1 0 0 1"},
                               {"TextureCoordinate", "Face_TextureCoordinate", "0 0 0"}};
     for (auto& p : pairs) {
         r = loadReport(meshFile(quadSections() + section(p[0], {p[2], p[2]}) +
-                                 section(p[1], {"0 1 1", "1 2 0"})));
+                                section(p[1], {"0 1 1", "1 2 0"})));
         EXPECT_EQ(r, initMesg(expr, std::string(p[1]) +
-                                            " element 1: index 2 is out of range (2 values)!!"));
+                                        " element 1: index 2 is out of range (2 values)!!"));
     }
 }
 
 TEST(MeshLoad, NonFiniteNumbersAreRefused) {
     const std::string expr = "std::isfinite(value)";
     auto r = loadReport(meshFile(section("Position", {"0 0 0", "1 0 0", "0 1e39 0"}) +
-                                  section("Face_Position", {"0 1 2"})));
+                                 section("Face_Position", {"0 1 2"})));
     EXPECT_EQ(r, initMesg(expr, "Position element 2: '1e39' is not a finite number!!"));
     r = loadReport(meshFile(quadSections() + section("Normal", {"0 0 1", "nan 0 0"}) +
-                             section("Face_Normal", {"0 0 0", "0 0 1"})));
+                            section("Face_Normal", {"0 0 0", "0 0 1"})));
     EXPECT_EQ(r, initMesg(expr, "Normal element 1: 'nan' is not a finite number!!"));
     r = loadReport(meshFile(quadSections() + section("Color", {"1 0 0 INF"}) +
-                             section("Face_Color", {"0 0 0", "0 0 0"})));
+                            section("Face_Color", {"0 0 0", "0 0 0"})));
     EXPECT_EQ(r, initMesg(expr, "Color element 0: 'INF' is not a finite number!!"));
     r = loadReport(meshFile(quadSections() + section("TextureCoordinate", {"0 -infinity 0"}) +
-                             section("Face_TextureCoordinate", {"0 0 0", "0 0 0"})));
+                            section("Face_TextureCoordinate", {"0 0 0", "0 0 0"})));
     EXPECT_EQ(r,
               initMesg(expr, "TextureCoordinate element 0: '-infinity' is not a finite number!!"));
 }
@@ -353,7 +356,8 @@ TEST(MeshDeindex, CornerCountThatWouldOverflowIsRefused) {
     Mesh mesh;
     mesh.mVtxPosNum = 1;
     mesh.mTriPosNum = Mesh::MAX_TRI_NUM + 1;
-    EXPECT_EQ(ReportText([&] { mesh.Deindex(); }), report("ORV_ASSERT_MESG: mTriPosNum <= MAX_TRI_NUM",
-                            "ORV_ASSERT_MESG(mTriPosNum <= MAX_TRI_NUM", 1, "ORV::Mesh::Deindex",
-                            "too many triangles (715827883)!!"));
+    EXPECT_EQ(ReportText([&] { mesh.Deindex(); }),
+              report("ORV_ASSERT_MESG: mTriPosNum <= MAX_TRI_NUM",
+                     "ORV_ASSERT_MESG(mTriPosNum <= MAX_TRI_NUM", 1, "ORV::Mesh::Deindex",
+                     "too many triangles (715827883)!!"));
 }

@@ -22,6 +22,7 @@ struct Widget {
     static void AssertHolds();
 };
 // Each macro stands on the same line as the constant that records its line.
+// clang-format off
 void Widget::HaltWithMessage(int v) { ORV_HALT("Invalid front list size: %d", v); } const int kHaltMesgLine = __LINE__;
 void Widget::HaltBare() { ORV_HALT(); } const int kHaltBareLine = __LINE__;
 void Widget::AssertFails() { int a = 1; ORV_ASSERT(a == 2); } const int kAssertLine = __LINE__;
@@ -29,6 +30,7 @@ void Widget::AssertMesgEmpty() { void* pImage = nullptr; ORV_ASSERT_MESG(pImage,
 void Widget::AssertMesgNewline(const char* pName) { void* pFile = nullptr; ORV_ASSERT_MESG(pFile, "Cannot open '%s'\n", pName); } const int kMesgNewlineLine = __LINE__;
 void Widget::AssertParm(const char* pName) { ORV_ASSERT_PARM(pName); } const int kParmLine = __LINE__;
 void Widget::AssertAlloc() { int* pData = nullptr; ORV_ASSERT_ALLOC(pData); } const int kAllocLine = __LINE__;
+// clang-format on
 void Widget::AssertHolds() {
     int a = 2;
     ORV_ASSERT(a == 2);
@@ -60,10 +62,10 @@ TEST(Report, AssertPrintsExactlyFourLines) {
 }
 
 TEST(Report, AssertMesgWithEmptyMessageStillPrintsMesgLine) {
-    EXPECT_EQ(ReportText([] { Probe::Widget::AssertMesgEmpty(); }),
-              header("ORV_ASSERT_MESG: pImage", Probe::kMesgEmptyLine,
-                     "Probe::Widget::AssertMesgEmpty") +
-                  "Mesg: \n");
+    EXPECT_EQ(
+        ReportText([] { Probe::Widget::AssertMesgEmpty(); }),
+        header("ORV_ASSERT_MESG: pImage", Probe::kMesgEmptyLine, "Probe::Widget::AssertMesgEmpty") +
+            "Mesg: \n");
 }
 
 TEST(Report, MessageEndingInNewlineGivesAnEmptyLine) {
@@ -96,8 +98,9 @@ TEST(ReportEnding, AHandlerThatReturnsGetsTheDefaultEnding) {
         printf("[after]");
     });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, header("ORV_ASSERT: a == 2", Probe::kAssertLine, "Probe::Widget::AssertFails") +
-                         "[handled]");
+    EXPECT_EQ(r.out,
+              header("ORV_ASSERT: a == 2", Probe::kAssertLine, "Probe::Widget::AssertFails") +
+                  "[handled]");
 }
 
 TEST(ReportEnding, SetHandlerReturnsThePreviousOne) {
@@ -108,8 +111,8 @@ TEST(ReportEnding, SetHandlerReturnsThePreviousOne) {
         Probe::Widget::HaltBare();
     });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "11" + header("ORV_HALT:", Probe::kHaltBareLine, "Probe::Widget::HaltBare") +
-                         "\n");
+    EXPECT_EQ(r.out,
+              "11" + header("ORV_HALT:", Probe::kHaltBareLine, "Probe::Widget::HaltBare") + "\n");
 }
 
 TEST(Report, ChecksThatHoldPrintNothingAndContinue) {

@@ -146,5 +146,6 @@ TEST(FrameQueries, HaltAgainAfterTheSystemIsDestroyed) {
     ORV::System::Instance();
     ORV::System::Destroy();
     ORV::System::Destroy();  // absent: nothing happens
-    EXPECT_EQ(ReportText([] { ORV::FrameRate(); }), notInstanced("ORV::FrameRate", queryAssertLine("FrameRate() {")));
+    EXPECT_EQ(ReportText([] { ORV::FrameRate(); }),
+              notInstanced("ORV::FrameRate", queryAssertLine("FrameRate() {")));
 }

@@ -159,7 +159,7 @@ TEST(TokenTreeText, CarriageReturnLineFeedReadsLikeLineFeed) {
     EXPECT_EQ(tokensOf(crlf), tokensOf(lf));
     auto r = createReport("a\r\n{\r\n}\r\n}\r\n");
     EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
-                            "ORV::TokenTree::Create", "4: too many '}'"));
+                        "ORV::TokenTree::Create", "4: too many '}'"));
 }
 
 TEST(TokenTreeText, NulByteEndsTheText) {
@@ -202,20 +202,20 @@ TEST(TokenTreeErrors, MissingSpaceAfterABrace) {
 TEST(TokenTreeErrors, TooManyClosingBracesEvenAfterTheKeptTokens) {
     auto r = createReport("a { b }\nc\n}\n");
     EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
-                            "ORV::TokenTree::Create", "3: too many '}'"));
+                        "ORV::TokenTree::Create", "3: too many '}'"));
 }
 
 TEST(TokenTreeErrors, LinesCountEveryLineFeed) {
     // Line feeds in comments, in quoted tokens and right after a token all count.
     auto r = createReport("a\n{ // c\n/* x\ny */ \"q\nr\"\nb\n}\n}");
     EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
-                            "ORV::TokenTree::Create", "8: too many '}'"));
+                        "ORV::TokenTree::Create", "8: too many '}'"));
 }
 
 TEST(TokenTreeErrors, TheFirstErrorInTextOrderIsReported) {
     auto r = createReport("a { b }\n}\n{x /* open");
     EXPECT_EQ(r, report("ORV_ASSERT_MESG: bracesCtr > 0", "ORV_ASSERT_MESG(bracesCtr > 0",
-                            "ORV::TokenTree::Create", "2: too many '}'"));
+                        "ORV::TokenTree::Create", "2: too many '}'"));
 }
 
 TEST(TokenTreeErrors, NullArguments) {
@@ -224,11 +224,13 @@ TEST(TokenTreeErrors, NullArguments) {
                      "ORV::TokenTree::Load", ""));
     Text t("a { b }");
     TreeHolder tree(TokenTree::Create(t.p()), TokenTree::Destroy);
-    EXPECT_EQ(ReportText([&] { tree->Find(nullptr); }),
-              report("ORV_ASSERT_PARM: pData", "ORV_ASSERT_PARM(pData", "ORV::TokenTree::Find", ""));
+    EXPECT_EQ(
+        ReportText([&] { tree->Find(nullptr); }),
+        report("ORV_ASSERT_PARM: pData", "ORV_ASSERT_PARM(pData", "ORV::TokenTree::Find", ""));
     int* pArray = nullptr;
-    EXPECT_EQ(ReportText([&] { tree->mpRoot->AsArray(pArray, 1); }), report("ORV_ASSERT_PARM: pArray", "ORV_ASSERT_PARM(pArray",
-                            "ORV::TokenTree::Token::AsArray", ""));
+    EXPECT_EQ(ReportText([&] { tree->mpRoot->AsArray(pArray, 1); }),
+              report("ORV_ASSERT_PARM: pArray", "ORV_ASSERT_PARM(pArray",
+                     "ORV::TokenTree::Token::AsArray", ""));
 }
 
 // ---------------------------------------------------------------------------
