@@ -204,6 +204,8 @@ TokenTree* TokenTree::Create(char* pText) {
     c = Cursor{pText, 1, 0, nullptr, nullptr};
     uint32_t tokenCtr = 0;
     while (tokenCtr < pTT->mTokenNum && nextToken(c)) {
+        // An invariant of the reader, kept as its own check although the
+        // loop's condition holds it: it never fires.
         ORV_ASSERT_MESG(tokenCtr < pTT->mTokenNum, "inconsistent counter");
         pTT->mppToken[tokenCtr++] = c.pBegin;
         *c.pEnd = '\0';
@@ -312,6 +314,8 @@ Token Token::Next() const {
         } else if (isClose(ppToken[j])) {
             --ctr;
         } else if (ctr == 0) {
+            // An invariant of the answer, kept as its own check although the
+            // branch holds it: it never fires.
             ORV_ASSERT_MESG(ctr == 0, "invalid counter (%d) at (%d)!!", ctr, static_cast<int>(j));
             return Token(ppToken[j], mpTree, j);
         }
