@@ -170,6 +170,36 @@ TEST(ToolStats, MalformedTextNamesTheFileAfterTheReadersReport) {
     EXPECT_EQ(r.err, "orvane-bsp: error: " + path + ": not a valid mesh file (see the report above)\n");
 }
 
+// Three families of 16 large triangles in the planes x, y and z = i - 7.5,
+// each crossing every triangle of the other two: the tree's growth limit
+// ends the build with its report; the tool's line after it names the file.
+TEST(ToolStats, TreeReportNamesTheFileAfterTheReport) {
+    std::string pos, faces;
+    int n = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::string c = std::to_string(i - 7.5);
+        const std::string corners[3][3] = {
+            {c + " -16 -16", c + " 16 -16", c + " 0 16"},
+            {"-16 " + c + " -16", "0 " + c + " 16", "16 " + c + " -16"},
+            {"-16 -16 " + c, "16 -16 " + c, "0 16 " + c}};
+        for (const auto& tri : corners) {
+            faces += std::to_string(n / 3) + " { " + std::to_string(n) + " " +
+                     std::to_string(n + 1) + " " + std::to_string(n + 2) + " }\n";
+            for (const std::string& corner : tri) pos += std::to_string(n++) + " { " + corner + " }\n";
+        }
+    }
+    orvtest::TempDir dir;
+    const std::string path = dir.Write(
+        "slabs.txt", "Mesh { Position {\n" + pos + "}\nFace_Position {\n" + faces + "} }\n");
+    auto r = RunTool({"stats", path});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Mesg: Cutting would grow the tree past 16384 triangles (48 given)!!\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.err,
+              "orvane-bsp: error: " + path + ": the tree's construction stopped (see the report above)\n");
+}
+
 TEST(ToolStats, BadOptionsAreRefused) {
     auto weight = RunTool({"stats", kHand, "--split-weight", "heavy"});
     EXPECT_EQ(weight.exitCode, 1);
