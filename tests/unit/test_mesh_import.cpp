@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -16,25 +14,11 @@
 #include "MeshFiles.h"
 #include "MeshImport.h"
 #include "ORV_Mesh.h"
+#include "TempDir.h"
+
+using orvtest::TempDir;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/orv_import_XXXXXX";
-        mPath = mkdtemp(pattern);
-    }
-    ~TempDir() { std::system(("rm -rf '" + mPath + "'").c_str()); }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(Path(name), std::ios::binary) << text;
-        return Path(name);
-    }
-    std::string Path(const std::string& name) const { return mPath + "/" + name; }
-
-private:
-    std::string mPath;
-};
 
 std::vector<Triangle> openTriangles(const std::string& path, std::string* pWhy) {
     std::unique_ptr<ORV::Mesh> pMesh(meshimport::Open(path, pWhy));
