@@ -45,7 +45,7 @@ e2e_expect_output "$E2E_DIR/expected"
 # figures the demo shows for the OBJ file itself.
 wuson=/usr/share/assimp/models/OBJ/WusonOBJ.obj
 "$ORV_BSP_TOOL" convert "$wuson" "$E2E_DIR/wuson.txt" >/dev/null || e2e_fail "orvane-bsp convert failed"
-mapfile -t facts < <("$ORV_DEMO_TREE_FACTS" "$E2E_DIR/wuson.txt" 3 4)
+mapfile -t facts < <(demo_facts "$E2E_DIR/wuson.txt" 3 4)
 [ "${#facts[@]}" -eq 4 ] || e2e_fail "demo_tree_facts gave ${#facts[@]} lines"
 status_of() {
     local total drawn depth

@@ -18,7 +18,7 @@ mv "$E2E_DIR/prefix" "$E2E_DIR/moved"
 program=$E2E_DIR/moved/bin/orvane
 "$E2E_DIR/moved/bin/orvane-bsp" --help >/dev/null || e2e_fail "the installed orvane-bsp does not run"
 
-mapfile -t facts < <("$ORV_DEMO_TREE_FACTS" "$ORV_SOURCE_DIR/data/mesh/test_1.txt")
+mapfile -t facts < <(demo_facts "$ORV_SOURCE_DIR/data/mesh/test_1.txt")
 read -r total drawn depth <<<"${facts[1]}"
 
 e2e_start_display
