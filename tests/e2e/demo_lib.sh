@@ -16,7 +16,7 @@
 #   demo_line_of SRC TEXT [AFTER]   the number of the first line of SRC holding
 #                              TEXT (after the first line holding AFTER)
 #   demo_report KIND EXPR SRC LINE FUNC [MESG]   the text of a failure report
-#   demo_facts MESH [KEY...]   demo_tree_facts' lines, without the progress line
+#   demo_facts MESH [KEY...]   demo_tree_facts' figure lines, without the progress line
 #                              that a build longer than half a second prints
 
 demo_status_lines() { e2e_status_lines | grep -E '^(Using|Not using) BSP tree, ' || true; }
@@ -89,5 +89,5 @@ demo_report() {
 }
 
 demo_facts() {
-    "$ORV_DEMO_TREE_FACTS" "$@" | tr '\b' '\n' | grep -E '^[0-9]+( [0-9]+ [0-9]+)?$'
+    "$ORV_DEMO_TREE_FACTS" "$@" | tr '\r\b' '\n\n' | grep -E '^[0-9]+( [0-9]+ [0-9]+)?$'
 }
