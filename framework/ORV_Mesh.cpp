@@ -74,7 +74,14 @@ Mesh::~Mesh() {
 
 Mesh* Mesh::Load(const char* pFilename, bool deindex) {
     ORV_ASSERT_PARM(pFilename);
-    TokenTree* pTree = TokenTree::Load(pFilename);
+    return fromTree(TokenTree::Load(pFilename), deindex);
+}
+
+Mesh* Mesh::LoadText(char* pText, bool deindex) {
+    return fromTree(TokenTree::Create(pText), deindex);
+}
+
+Mesh* Mesh::fromTree(TokenTree* pTree, bool deindex) {
     if (pTree == nullptr) return nullptr;
     Token mesh = pTree->Find("Mesh");
     if (mesh.Child().IsNull()) {

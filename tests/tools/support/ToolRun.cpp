@@ -76,16 +76,6 @@ ToolResult RunTool(const std::vector<std::string>& args, unsigned timeoutSeconds
     return result;
 }
 
-TempDir::TempDir() {
-    char path[] = "/tmp/orv-tool-test-XXXXXX";
-    if (mkdtemp(path) != nullptr) mPath = path;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
-}
-
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

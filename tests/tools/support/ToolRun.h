@@ -2,6 +2,8 @@
 #ifndef ORV_TOOL_RUN_H
 #define ORV_TOOL_RUN_H
 
+#include "TempDir.h"
+
 #include <string>
 #include <vector>
 
@@ -17,19 +19,6 @@ struct ToolResult {
 // Runs orvane-bsp with args, standard input from /dev/null; kills it after
 // timeoutSeconds.
 ToolResult RunTool(const std::vector<std::string>& args, unsigned timeoutSeconds = 300);
-
-// A fresh folder for one test's files, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string Path(const std::string& name) const { return mPath + "/" + name; }
-
-private:
-    std::string mPath;
-};
 
 std::string ReadText(const std::string& path);
 bool FileExists(const std::string& path);
