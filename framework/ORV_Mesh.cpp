@@ -76,10 +76,17 @@ Mesh::~Mesh() {
 
 Mesh* Mesh::Load(const char* pFilename, bool deindex) {
     ORV_ASSERT_PARM(pFilename);
+    return fromTree(TokenTree::Load(pFilename), deindex);
+}
+
+Mesh* Mesh::LoadText(char* pText, bool deindex) {
+    return fromTree(TokenTree::Create(pText), deindex);
+}
+
+Mesh* Mesh::fromTree(TokenTree* pTokenTree, bool deindex) {
     // The tree and the mesh are held so that a report thrown by the program's
     // handler (Report::SetHandler) releases them on its way out.
-    std::unique_ptr<TokenTree, void (*)(TokenTree*)> pTree(TokenTree::Load(pFilename),
-                                                           TokenTree::Destroy);
+    std::unique_ptr<TokenTree, void (*)(TokenTree*)> pTree(pTokenTree, TokenTree::Destroy);
     if (pTree == nullptr) return nullptr;
     Token mesh = pTree->Find("Mesh");
     if (mesh.Child().IsNull()) return nullptr;

@@ -26,12 +26,22 @@ public:
     // With deindex the mesh is expanded to one value per corner. The caller
     // deletes the mesh.
     static Mesh* Load(const char* pFilename, bool deindex);
+    // The same from a mesh text in memory, writable and NUL-terminated: it is
+    // cut in place and stays the caller's. Null for a null text or one that
+    // holds no usable mesh; halts on malformed data, with Load's reports.
+    static Mesh* LoadText(char* pText, bool deindex);
 
     Mesh();
     ~Mesh();
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
 
+private:
+    // Load's and LoadText's common part: the mesh of a tree (null when it
+    // holds none), which it destroys.
+    static Mesh* fromTree(TokenTree* pTree, bool deindex);
+
+public:
     // Fills a fresh mesh from a tree; false when Position or Face_Position
     // is missing or empty. Indices outside their arrays and non-finite
     // numbers halt before anything reads through them.

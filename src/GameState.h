@@ -11,6 +11,8 @@
 //   gpGameStateFree    once, after the frame loop
 //   gpGameStateUnload  once, after Free, while the GL context still exists
 //
+// Before all that, gameStateCommandLine (below) sees the command line.
+//
 // The hooks themselves are the game state's file statics named gameStateLoad,
 // gameStateInit, ..., so that their reports read "Func: gameStateLoad".
 #ifndef ORV_GAME_STATE_H
@@ -27,5 +29,11 @@ inline GameStateHook gpGameStateUnload = nullptr;
 
 // Fills the six pointers above; defined by the game state.
 void gameStateRegister();
+
+// Hands the game state the program's arguments, before anything starts (no
+// window yet). Returns -1 to start, or an exit status to end with at once
+// (after printing help, or a usage error). Optional: a game state that does
+// not define it gets the entry point's default, which ignores the arguments.
+int gameStateCommandLine(int argc, char** argv);
 
 #endif  // ORV_GAME_STATE_H

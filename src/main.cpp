@@ -13,7 +13,13 @@ static const uint8_t kKeyEscape = 27;
 static ORV::System* spSystem = nullptr;
 static ORV::Input* spInput = nullptr;
 
-int main() {
+// A game state that takes no arguments leaves this default in place.
+__attribute__((weak)) int gameStateCommandLine(int, char**) { return -1; }
+
+int main(int argc, char** argv) {
+    int status = gameStateCommandLine(argc, argv);
+    if (status >= 0) return status;
+
     spSystem = ORV::System::Instance();
     spInput = ORV::Input::Instance();
     ORV_STD_ASSERT(spSystem && spInput);

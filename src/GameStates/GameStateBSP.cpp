@@ -10,14 +10,21 @@
 #include <vector>
 
 #include "BSPTree.h"
+#include "DemoCommandLine.h"
 #include "GameState.h"
+#include "MeshBounds.h"
+#include "MeshImport.h"
 #include "ORV.h"
 #include "ORV_Camera.h"
+#include "ORV_DataPath.h"
 #include "ORV_Mesh.h"
 
 // Relative to the working directory; the build copies data/ beside the program.
+// An installed program finds them in its installed data (ORV::DataPath).
 static const char* const kTexturePath = "data/textures/Test1.tga";
 static const char* const kMeshPath = "data/mesh/test_1.txt";
+// A mesh given on the command line instead of kMeshPath, or empty.
+static std::string sMeshArg;
 
 static const uint8_t kKeyCamera = 67;     // C
 static const uint8_t kKeyUseBSP = 49;     // 1
@@ -62,9 +69,35 @@ static void makeTriangles(const ORV::Mesh& mesh) {
     sTriNum = static_cast<int32_t>(sTriList.size());
 }
 
+// orvane [MESH], orvane --help; see DemoCommandLine.h.
+int gameStateCommandLine(int argc, char** argv) {
+    DemoOptions opt = ParseDemoCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!opt.error.empty()) {
+        fputs(DemoUsageError(opt.error).c_str(), stderr);
+        return 2;
+    }
+    if (opt.help) {
+        fputs(DemoHelpText().c_str(), stdout);
+        return 0;
+    }
+    sMeshArg = opt.meshPath;
+    return -1;
+}
+
+// A given mesh may lie anywhere and have any size: the orbit turns about
+// its centre, from a distance that shows all of it. The demo's own mesh
+// keeps the view of the origin from 10.
+static void viewWholeMesh() {
+    ORV::System* pSystem = ORV::System::Instance();
+    Bounds bounds = BoundsOf(sTriList);
+    sCamera.mTarget = bounds.Centre();
+    sCamera.SetDistance(FitDistance(bounds, static_cast<int>(pSystem->Width()),
+                                    static_cast<int>(pSystem->Height())));
+}
+
 static void gameStateLoad() {
     glGenTextures(1, &sTexture);
-    ORV::Image* pImage = ORV::Image::Load(kTexturePath);
+    ORV::Image* pImage = ORV::Image::Load(ORV::DataPath(kTexturePath).c_str());
     ORV_ASSERT_MESG(pImage, "");
     uploadTexture(*pImage);
     ORV::Image::Destroy(pImage);
@@ -76,8 +109,14 @@ static void gameStateLoad() {
     glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
     glClearDepth(1.0);
 
-    spMesh = ORV::Mesh::Load(kMeshPath, true);
-    ORV_ASSERT_MESG(spMesh, "Fail to load mesh!!");
+    if (sMeshArg.empty()) {
+        spMesh = ORV::Mesh::Load(ORV::DataPath(kMeshPath).c_str(), true);
+        ORV_ASSERT_MESG(spMesh, "Fail to load mesh!!");
+    } else {
+        std::string why;
+        spMesh = meshimport::Open(sMeshArg, &why);
+        ORV_ASSERT_MESG(spMesh, "Fail to load mesh '%s': %s!!", sMeshArg.c_str(), why.c_str());
+    }
     makeTriangles(*spMesh);
 
     spBSPTree = new BSPTree();
@@ -88,6 +127,7 @@ static void gameStateLoad() {
 static void gameStateInit() {
     sCamera.Reset();
     sCamera.SetDistance(10.0f);
+    if (!sMeshArg.empty()) viewWholeMesh();
     sCamera.Update(false);
 }
 

@@ -16,6 +16,8 @@
 #   demo_line_of SRC TEXT [AFTER]   the number of the first line of SRC holding
 #                              TEXT (after the first line holding AFTER)
 #   demo_report KIND EXPR SRC LINE FUNC [MESG]   the text of a failure report
+#   demo_facts MESH [KEY...]   demo_tree_facts' figure lines, without the progress line
+#                              that a build longer than half a second prints
 
 demo_status_lines() { e2e_status_lines | grep -E '^(Using|Not using) BSP tree, ' || true; }
 
@@ -84,4 +86,8 @@ demo_report() {
     local kind=$1 expr=$2 src=$3 line=$4 func=$5
     printf '%s: %s\nLine: %s\nFunc: %s\nFile: %s\n' "$kind" "$expr" "$line" "$func" "$src"
     if [ $# -ge 6 ]; then printf 'Mesg: %b\n' "$6"; fi
+}
+
+demo_facts() {
+    "$ORV_DEMO_TREE_FACTS" "$@" | tr '\r\b' '\n\n' | grep -E '^[0-9]+( [0-9]+ [0-9]+)?$'
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -282,6 +283,37 @@ TEST(MeshLoad, NonFiniteNumbersAreRefused) {
                             section("Face_TextureCoordinate", {"0 0 0", "0 0 0"})));
     EXPECT_EQ(r,
               initMesg(expr, "TextureCoordinate element 0: '-infinity' is not a finite number!!"));
+}
+
+// A text in memory is read as the same text in a file is: the same arrays,
+// the same null results, the same reports.
+TEST(MeshLoad, TextInMemoryReadsAsItsFileDoes) {
+    std::ifstream in(fixture("quad_all_sections.txt"), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    Mesh* pFile = Mesh::Load(fixture("quad_all_sections.txt").c_str(), true);
+    std::string copy = text;
+    Mesh* pText = Mesh::LoadText(&copy[0], true);
+    ASSERT_NE(pFile, nullptr);
+    ASSERT_NE(pText, nullptr);
+    const uint32_t n = pFile->mVtxPosNum;
+    ASSERT_EQ(pText->mVtxPosNum, n);
+    EXPECT_EQ(floats(&pText->mpVtxPos[0].x, 3 * n), floats(&pFile->mpVtxPos[0].x, 3 * n));
+    EXPECT_EQ(floats(&pText->mpVtxNrm[0].x, 3 * n), floats(&pFile->mpVtxNrm[0].x, 3 * n));
+    EXPECT_EQ(floats(&pText->mpVtxClr[0].x, 4 * n), floats(&pFile->mpVtxClr[0].x, 4 * n));
+    EXPECT_EQ(floats(&pText->mpVtxTex[0].x, 3 * n), floats(&pFile->mpVtxTex[0].x, 3 * n));
+    EXPECT_EQ(indices(pText->mpTriPos, n), indices(pFile->mpTriPos, n));
+    delete pFile;
+    delete pText;
+
+    EXPECT_EQ(Mesh::LoadText(nullptr, true), nullptr);
+    std::string noMesh = "Model { " + quadSections() + "}";
+    EXPECT_EQ(Mesh::LoadText(&noMesh[0], true), nullptr);
+
+    const std::string bad = meshFile(quadSections() + section("Color", {"1 0 0 1"}) +
+                                     section("Face_Color", {"0 0 0", "0 0 0", "0 0 0"}));
+    std::string copyOfBad = bad;
+    EXPECT_EQ(ReportText([&] { Mesh::LoadText(&copyOfBad[0], false); }), loadReport(bad));
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #include "Tool.h"
 
 #include "BSPBuild.h"
+#include "MeshImport.h"
 #include "ORV_Mesh.h"
 
 #include <sys/stat.h>
@@ -119,13 +120,8 @@ std::string ShortFloat(float value) {
 }
 
 void CheckReadable(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) Fail(path, std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) Fail(path, "is a folder, not a file");
-    if (!S_ISREG(st.st_mode)) Fail(path, "is not a regular file");
-    FILE* pFile = std::fopen(path.c_str(), "rb");
-    if (pFile == nullptr) Fail(path, std::string("cannot be read: ") + std::strerror(errno));
-    std::fclose(pFile);
+    const std::string why = meshimport::WhyUnreadable(path);
+    if (!why.empty()) Fail(path, why);
 }
 
 void CheckWritable(const std::string& path) {
@@ -171,28 +167,6 @@ void ShowTreeProgress(bool show) {
 
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list) {
     reportsAsError(sMeshPath + ": the tree's construction stopped", [&] { tree.Build(list); });
-}
-
-Bounds BoundsOf(const std::vector<Triangle>& list) {
-    Bounds b;
-    bool first = true;
-    for (const Triangle& tri : list) {
-        for (const ORV::Vec3& p : tri.mPos) {
-            if (first) {
-                b.min = b.max = p;
-                first = false;
-                continue;
-            }
-            b.min = ORV::Vec3(ORV::Min(b.min.x, p.x), ORV::Min(b.min.y, p.y), ORV::Min(b.min.z, p.z));
-            b.max = ORV::Vec3(ORV::Max(b.max.x, p.x), ORV::Max(b.max.y, p.y), ORV::Max(b.max.z, p.z));
-        }
-    }
-    const ORV::Vec3 centre = b.Centre();
-    double r = 1e-6;
-    for (const Triangle& tri : list)
-        for (const ORV::Vec3& p : tri.mPos) r = std::max(r, double((p - centre).Length()));
-    b.radius = float(r);
-    return b;
 }
 
 }  // namespace orvbsp

@@ -4,6 +4,7 @@
 #define ORVBSP_TOOL_H
 
 #include "BSPTree.h"
+#include "MeshBounds.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -72,16 +73,6 @@ void BuildTree(BSPTree& tree, const std::vector<Triangle>& list);
 // when it is missing, unreadable or holds no mesh, and when the mesh
 // reader's report on a malformed file has been printed on standard output.
 std::vector<Triangle> LoadTriangles(const std::string& path);
-
-// The axis-aligned box around every corner, and the sphere about the box's
-// centre that holds them all.
-struct Bounds {
-    ORV::Vec3 min{0.0f};
-    ORV::Vec3 max{0.0f};
-    float radius = 0.0f;  // never below a small positive size
-    ORV::Vec3 Centre() const { return (min + max) * 0.5f; }
-};
-Bounds BoundsOf(const std::vector<Triangle>& list);
 
 // The figures of one tree.
 struct Figures {

@@ -35,13 +35,6 @@ std::string format(const char* pKind, size_t i, const ORV::Vec3& eye) {
 
 }  // namespace
 
-float FitDistance(const Bounds& bounds, int width, int height) {
-    const double halfV = 30.0 * ORV::PI / 180.0;
-    const double halfH = std::atan(std::tan(halfV) * double(width) / double(height));
-    const double half = halfV < halfH ? halfV : halfH;
-    return float(1.05 * double(bounds.radius) / std::sin(half));
-}
-
 LookAt DefaultView(const Bounds& bounds, int width, int height) {
     LookAt v;
     v.target = bounds.Centre();

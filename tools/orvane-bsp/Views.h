@@ -15,10 +15,6 @@ struct NamedView {
     LookAt view;
 };
 
-// How far from the centre the eye must stand for the bounding sphere to
-// fill a width x height picture of the demo's projection, with a margin.
-float FitDistance(const Bounds& bounds, int width, int height);
-
 // render's default: looking at the mesh's centre along the demo's starting
 // direction (towards -z), from FitDistance.
 LookAt DefaultView(const Bounds& bounds, int width, int height);

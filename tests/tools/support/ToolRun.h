@@ -2,6 +2,8 @@
 #ifndef ORV_TOOL_RUN_H
 #define ORV_TOOL_RUN_H
 
+#include "TempDir.h"
+
 #include <string>
 #include <vector>
 

@@ -1,0 +1,92 @@
+// DemoCommandLine.cpp - the demo's arguments and key list.
+#include "DemoCommandLine.h"
+
+namespace {
+
+struct KeyHelp {
+    const char* pKeys;
+    const char* pAction;
+};
+
+// The demo's keys and the camera's, as README.md's table lists them.
+const KeyHelp kDemoKeys[] = {
+    {"Escape", "quit"},
+    {"1", "draw through the BSP tree / draw the plain mesh"},
+    {"2", "outlines on / off"},
+    {"3", "raise the split weight by 0.1 and rebuild the tree"},
+    {"4", "raise the balance weight by 1.0 and rebuild the tree"},
+    {"C", "orbit camera / fly camera"},
+    {"left mouse drag", "turn the camera"},
+    {"right mouse drag", "move the camera nearer or farther"},
+    {"arrows", "turn the camera"},
+    {"W, S", "orbit: nearer, farther; fly: forward, back"},
+    {"A, D, Q, E", "fly: left, right, down, up"},
+};
+
+// Keys that show how the tree works; the exploration features add theirs.
+const KeyHelp kExploreKeys[] = {
+    {"", "(none yet)"},
+};
+
+const char* const kUsage = "usage: orvane [MESH]\n       orvane --help\n";
+
+template <size_t N>
+void addSection(std::vector<std::string>& lines, const char* pHeading, const KeyHelp (&keys)[N]) {
+    lines.push_back(pHeading);
+    for (const KeyHelp& k : keys) {
+        std::string key = k.pKeys;
+        key.resize(20, ' ');
+        lines.push_back("  " + key + k.pAction);
+    }
+}
+
+}  // namespace
+
+DemoOptions ParseDemoCommandLine(const std::vector<std::string>& args) {
+    DemoOptions opt;
+    bool options = true;  // until "--"
+    for (const std::string& a : args) {
+        if (options && a == "--") {
+            options = false;
+        } else if (options && (a == "--help" || a == "-h")) {
+            opt.help = true;
+        } else if (options && a.size() > 1 && a[0] == '-') {
+            opt.error = "unknown option '" + a + "'";
+            return opt;
+        } else if (opt.meshPath.empty() && !a.empty()) {
+            opt.meshPath = a;
+        } else {
+            opt.error = a.empty() ? "an empty mesh path" : "more than one mesh: '" + a + "'";
+            return opt;
+        }
+    }
+    return opt;
+}
+
+std::vector<std::string> DemoKeyLines() {
+    std::vector<std::string> lines;
+    addSection(lines, "Keys:", kDemoKeys);
+    lines.push_back("");
+    addSection(lines, "Keys that show the tree at work:", kExploreKeys);
+    return lines;
+}
+
+std::string DemoHelpText() {
+    std::string text = std::string(kUsage) +
+                       "\n"
+                       "Orvane draws a mesh back to front through a BSP tree, so that the\n"
+                       "painter's order alone decides what covers what.\n"
+                       "\n"
+                       "  MESH                a mesh to show instead of data/mesh/test_1.txt:\n"
+                       "                      Orvane's mesh text (.txt), or any format Assimp\n"
+                       "                      reads (OBJ, PLY, STL, glTF, ...), converted in\n"
+                       "                      memory as orvane-bsp convert does\n"
+                       "  -h, --help          show this text and end\n"
+                       "\n";
+    for (const std::string& line : DemoKeyLines()) text += line + "\n";
+    return text;
+}
+
+std::string DemoUsageError(const std::string& error) {
+    return "orvane: " + error + "\n" + kUsage + "Try 'orvane --help' for more.\n";
+}

@@ -1,0 +1,30 @@
+// DemoCommandLine.h - the demo's command line, `orvane [MESH]`, and the list
+// of its keys that `orvane --help` prints.
+#ifndef BSP_DEMO_COMMAND_LINE_H
+#define BSP_DEMO_COMMAND_LINE_H
+
+#include <string>
+#include <vector>
+
+struct DemoOptions {
+    std::string meshPath;  // empty: the demo's own mesh
+    bool help = false;     // --help or -h
+    std::string error;     // a usage error, empty when the line is fine
+};
+
+// Reads the arguments after the program's name: at most one MESH, --help
+// (or -h), and "--" before a MESH that starts with "-". Anything else
+// starting with "-" is an unknown option.
+DemoOptions ParseDemoCommandLine(const std::vector<std::string>& args);
+
+// The keys, one line each ("  Escape              quit"), in sections
+// under a heading line.
+std::vector<std::string> DemoKeyLines();
+
+// What --help prints: the command line, what MESH may be, and every key.
+std::string DemoHelpText();
+
+// The usage error's text on standard error, for status 2.
+std::string DemoUsageError(const std::string& error);
+
+#endif
