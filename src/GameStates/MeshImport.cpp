@@ -152,15 +152,17 @@ std::string meshText(const Gathered& g, const std::string& source) {
     return text + "}\n";
 }
 
-// The file being read, for the line after a report of the mesh reader,
-// which ends the process with exit(1) on its own. A plain buffer: it must
-// outlive every static destructor.
-char sReading[1024] = "";
+// The file being read and the report handler Open replaced, for the line
+// after a report of the mesh reader.
+std::string sReading;
+ORV::Report::Handler spOuterHandler = nullptr;
 
+// The report handler while Open reads: names the file, then hands the report
+// on to the handler it replaced; the report then ends as it would have.
 void nameFileAfterReport() {
-    if (sReading[0] == '\0') return;
     std::fflush(stdout);
-    std::fprintf(stderr, "The report above is about the mesh file '%s'.\n", sReading);
+    std::fprintf(stderr, "The report above is about the mesh file '%s'.\n", sReading.c_str());
+    if (spOuterHandler != nullptr) spOuterHandler();
 }
 
 }  // namespace
@@ -223,12 +225,12 @@ bool IsForeign(const std::string& path) {
 ORV::Mesh* Open(const std::string& path, std::string* pWhy) {
     *pWhy = WhyUnreadable(path);
     if (!pWhy->empty()) return nullptr;
-    static bool sRegistered = false;
-    if (!sRegistered) {
-        std::atexit(nameFileAfterReport);
-        sRegistered = true;
-    }
-    std::snprintf(sReading, sizeof sReading, "%s", path.c_str());
+    sReading = path;
+    spOuterHandler = ORV::Report::SetHandler(nameFileAfterReport);
+    // A handler that throws leaves through here: the outer one comes back.
+    struct Restore {
+        ~Restore() { ORV::Report::SetHandler(spOuterHandler); }
+    } restore;
 
     ORV::Mesh* pMesh = nullptr;
     if (IsForeign(path)) {
@@ -243,7 +245,6 @@ ORV::Mesh* Open(const std::string& path, std::string* pWhy) {
         if (pMesh == nullptr)
             *pWhy = "holds no mesh (a Mesh block with Position and Face_Position sections)";
     }
-    sReading[0] = '\0';
     return pMesh;
 }
 

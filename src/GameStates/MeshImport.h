@@ -41,9 +41,10 @@ bool IsForeign(const std::string& path);
 // Opens a mesh file as the demo does, deindexed: Orvane's mesh text with
 // ORV::Mesh::Load, any foreign file (IsForeign) converted in memory by
 // ToText and read with ORV::Mesh::LoadText. Null with *pWhy when the file
-// cannot be read or holds no mesh. Malformed mesh text ends the process with
-// the mesh reader's report, followed on standard error by a line naming the
-// file. The caller deletes the mesh.
+// cannot be read or holds no mesh. Malformed mesh text ends in the mesh
+// reader's report, followed on standard error by a line naming the file (a
+// report handler of Open's own, which then hands the report on to the
+// handler it replaced). The caller deletes the mesh.
 ORV::Mesh* Open(const std::string& path, std::string* pWhy);
 
 }  // namespace meshimport
