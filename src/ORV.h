@@ -19,7 +19,8 @@
 // A failed check prints a fixed header (kind, expression, line, function,
 // file), an optional "Mesg: " line, waits for a key when a person is there to
 // press one, and ends the process with status 1. Nothing is returned to the
-// caller: the process ends inside the macro.
+// caller: the process ends inside the macro, unless the program's report
+// handler (SetHandler, below) throws past it.
 // ---------------------------------------------------------------------------
 namespace ORV {
 namespace Report {
@@ -37,11 +38,10 @@ const char* FuncName(const char* pPretty);
 // way:
 // - by throwing: the exception leaves through the code that made the report,
 //   back to the program's catch. The loaders (Image::Load, TokenTree::Load,
-//   Mesh::Load) and the tree's build release what they hold on the way, so
-//   nothing leaks; what they were filling is left as unwinding leaves it (an
-//   image or a mesh half read is freed, a tree half built is empty). A report
-//   made in a destructor or a noexcept function cannot be thrown through and
-//   ends in std::terminate.
+//   Mesh::Load and LoadText) and the tree's build release what they hold on
+//   the way, so nothing leaks: an image or a mesh half read is freed, a tree
+//   half built is left without nodes. A report made in a destructor or a
+//   noexcept function cannot be thrown through and ends in std::terminate.
 // - by ending the process itself (exit, _exit).
 // A handler that returns normally gets the default ending all the same: the
 // key wait when a person can press a key, then exit(1).
