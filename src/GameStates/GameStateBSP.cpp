@@ -11,6 +11,7 @@
 
 #include "BSPTree.h"
 #include "GameState.h"
+#include "MeshTriangles.h"
 #include "ORV.h"
 #include "ORV_Camera.h"
 #include "ORV_Mesh.h"

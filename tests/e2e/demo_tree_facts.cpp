@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BSPTree.h"
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
 static void printFacts(const BSPTree& tree) {
@@ -28,14 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "demo_tree_facts: cannot load '%s'\n", argv[1]);
         return 1;
     }
-    std::vector<Triangle> list;
-    for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-        }
-        list.push_back(tri);
-    }
+    const std::vector<Triangle> list = MeshTriangles(*pMesh);
     std::printf("%zu\n", list.size());
 
     BSPTree tree;

@@ -123,9 +123,8 @@ void cutAndCheck(Reader& r) {
     two.push_back(orvfuzz::ReadTriangle(r, two));
     two.push_back(orvfuzz::ReadTriangle(r, two));
     const Triangle& tri = two[0];
-    if (IsDegenerate(two[1])) return;
     Plane plane;
-    plane.Set(two[1].mPos[0], two[1].mPos[1], two[1].mPos[2]);
+    if (!Plane::FromTriangle(two[1], &plane)) return;
     if (ClassifyTriangle(plane, tri) != TRI_SPANNING) return;
 
     Triangle back[2], front[2];

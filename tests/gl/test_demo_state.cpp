@@ -18,7 +18,7 @@
 #include "ChildProcess.h"
 #include "GameState.h"
 #include "ORV_Camera.h"
-#include "ORV_Mesh.h"
+#include "MeshFiles.h"
 #include "OffscreenGL.h"
 
 #include <GL/glu.h>
@@ -87,23 +87,6 @@ std::vector<std::string> statusLines(const std::string& out) {
     return lines;
 }
 
-// The demo's triangle list, built here from the same file.
-std::vector<Triangle> demoTriangles() {
-    std::string path = std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt";
-    ORV::Mesh* pMesh = ORV::Mesh::Load(path.c_str(), true);
-    std::vector<Triangle> list;
-    for (uint32_t i = 0; pMesh && i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-            tri.mClr[k] = pMesh->VtxClr()[pMesh->TriClr()[3 * i + k]];
-        }
-        list.push_back(tri);
-    }
-    delete pMesh;
-    return list;
-}
-
 std::string usingLine(const BSPTree& tree, int drawn) {
     return "Using BSP tree, " + std::to_string(tree.TriNum()) + " triangles total, " +
            std::to_string(drawn) + " triangles drawn, tree depth: " + std::to_string(tree.Depth());
@@ -147,7 +130,7 @@ TEST(DemoState, StatusLineKeysAndRebuilds) {
     const std::string erase = std::string(156, '\b') + std::string(78, ' ') + std::string(156, '\b');
     ASSERT_EQ(r.out.compare(0, erase.size(), erase), 0);
 
-    std::vector<Triangle> list = demoTriangles();
+    std::vector<Triangle> list = orvtest::DemoTriangles();
     ASSERT_FALSE(list.empty());
     BSPTree start, split, balance;
     start.Build(list);
@@ -233,7 +216,7 @@ TEST(DemoState, DrawShowsTheTreeAndRestoresTheState) {
                             std::to_string(glIsEnabled(GL_DEPTH_TEST)));
 
         BSPTree tree;
-        tree.Build(demoTriangles());
+        tree.Build(orvtest::DemoTriangles());
         ORV::Camera camera(0.01f, 10000.0f);
         camera.Reset();
         camera.SetDistance(10.0f);

@@ -12,6 +12,7 @@
 
 #include "BSPTree.h"
 #include "ORV_Camera.h"
+#include "MeshFiles.h"
 #include "ORV_Mesh.h"
 #include "OffscreenGL.h"
 #include "render/Scene.h"
@@ -26,24 +27,7 @@ constexpr int kWidth = 800, kHeight = 600;  // the demo's window
 constexpr double kRequired = 0.995;         // share of identical pixels
 constexpr int kChannelTolerance = 2;        // colour rounding over different shapes
 
-const std::string kMeshPath = std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt";
-
-// The demo's triangle list: corner positions and colours in mesh order.
-std::vector<Triangle> demoTriangles() {
-    ORV::Mesh* pMesh = ORV::Mesh::Load(kMeshPath.c_str(), true);
-    std::vector<Triangle> list;
-    if (pMesh == nullptr) return list;
-    for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-            tri.mClr[k] = pMesh->VtxClr()[pMesh->TriClr()[3 * i + k]];
-        }
-        list.push_back(tri);
-    }
-    delete pMesh;
-    return list;
-}
+const std::string kMeshPath = orvtest::DemoMeshPath();
 
 // A viewpoint: a camera (orbit around the origin, or flying at a point)
 // placed without reading input.
@@ -214,7 +198,7 @@ double checkViews(BSPTree& tree, const std::vector<Triangle>& list, orvtest::Off
 class RenderOracle : public ::testing::Test {
 protected:
     void SetUp() override {
-        mList = demoTriangles();
+        mList = orvtest::DemoTriangles();
         ASSERT_FALSE(mList.empty()) << kMeshPath;
         mSplit = BSPTree::sSplitWeight;
         mBalance = BSPTree::sBalanceWeight;

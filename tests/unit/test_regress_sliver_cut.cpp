@@ -14,7 +14,7 @@
 #include "../fuzz/SoupReader.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
-#include "ORV_Mesh.h"
+#include "MeshFiles.h"
 #include "SourceLine.h"
 
 using ORV::Vec3;
@@ -136,14 +136,9 @@ TEST(RegressSliverCut, TheFuzzedDemoMeshLoadsAndBuildsAsTheDemoDoes) {
     // in "Invalid front list size: 2".
     const std::string path =
         std::string(ORV_TEST_DATA_DIR) + "/regress/mesh_cut_point_near_an_off_plane_corner.txt";
+    const std::vector<Triangle> list = orvtest::LoadMeshTriangles(path);
+    ASSERT_FALSE(list.empty()) << path;
     auto r = RunInChild([&] {
-        ORV::Mesh* pMesh = ORV::Mesh::Load(path.c_str(), true);
-        std::vector<Triangle> list;
-        for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-            Triangle tri;
-            for (uint32_t k = 0; k < 3; ++k) tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-            list.push_back(tri);
-        }
         BSPTree tree;
         tree.Build(list);
         size_t walked = 0;

@@ -2,6 +2,7 @@
 #include "Tool.h"
 
 #include "BSPBuild.h"
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
 #include <sys/stat.h>
