@@ -2,6 +2,8 @@
 // counts carried down chains, and the worker threads.
 #include "BSPBuild.h"
 
+#include "BSPRules.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -53,18 +55,6 @@ inline VecI loadI(const int32_t* p) {
 }
 inline void storeI(int32_t* p, const VecI& v) { std::memcpy(p, &v, sizeof(v)); }
 
-inline float scoreOf(int32_t front, int32_t back, int32_t cut, float splitWeight,
-                     float balanceWeight) {
-    return static_cast<float>(std::max(front, back)) * balanceWeight +
-           static_cast<float>(cut) * splitWeight;
-}
-
-// The candidate plane of the score rule: raw, then normalised.
-inline Plane candidatePlane(const Triangle& tri) {
-    Plane plane(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
-    plane.Normalize();
-    return plane;
-}
 
 // A list's corners as nine columns (x0 y0 z0 x1 ... z2), padded to whole
 // blocks of the widest kernel with NaN, which classifies as coplanar and so
@@ -219,7 +209,7 @@ bool countCandidate(const std::vector<Triangle>& list, const Columns& cols, size
         countRange(col, begin, end, p, &c);
         *pWork += end - begin;
         if (bound && end < cols.mPadded) {
-            float partial = scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight);
+            float partial = SplitterScore(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight);
             if (!best.Beaten(partial, i) || partial > beatenAbove) return false;
         }
     }
@@ -336,10 +326,6 @@ void runParallel(const std::function<void(unsigned, unsigned)>& job) {
     if (!runOnPool(job)) job(0, 1);
 }
 
-float startScore(size_t n, float splitWeight, float balanceWeight) {
-    return static_cast<float>(n) * balanceWeight + static_cast<float>(n) * splitWeight;
-}
-
 }  // namespace
 
 void Carry::Resize(size_t n) {
@@ -358,17 +344,17 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
     if (n == 0) return 0;
     // With both weights non-negative a score only grows with its counts.
     const bool bound = balanceWeight >= 0.0f && splitWeight >= 0.0f;
-    const float none = scoreOf(0, 0, 0, splitWeight, balanceWeight);
+    const float none = SplitterScore(0, 0, 0, splitWeight, balanceWeight);
     const float inf = std::numeric_limits<float>::infinity();
     // The first candidate alone often settles the search (a score of zero
     // ends it): it is counted one by one before anything is laid out.
-    Best first{startScore(n, splitWeight, balanceWeight)};
+    Best first{StartScore(n, splitWeight, balanceWeight)};
     uint64_t work = 0;
     // Once even a candidate that counts nothing cannot beat the best, no
     // later one can.
     auto hopeless = [&](size_t i, const Best& best) { return bound && !best.Beaten(none, i); };
     if (!hopeless(0, first)) {
-        const Plane plane = candidatePlane(list[0]);
+        const Plane plane = CandidatePlane(list[0]);
         Candidate c{0, 0, 0};
         for (size_t j = 1; j < n; ++j) {
             switch (ClassifyTriangle(plane, list[j])) {
@@ -379,7 +365,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
             }
         }
         work += n - 1;
-        first.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), 0);
+        first.Offer(SplitterScore(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), 0);
     }
     if (hopeless(1, first)) {
         if (pWork != nullptr) *pWork = work;
@@ -392,7 +378,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
     // Each candidate's plane, computed once for the sample and the search
     // when there is a sample.
     std::vector<Plane> planes;
-    auto planeOf = [&](size_t i) { return planes.empty() ? candidatePlane(list[i]) : planes[i]; };
+    auto planeOf = [&](size_t i) { return planes.empty() ? CandidatePlane(list[i]) : planes[i]; };
 
     // Candidate i is given up once its partial score cannot beat the best so
     // far (a lower score, or an equal one from later in the list).
@@ -401,13 +387,13 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
         Candidate c;
         if (countCandidate(list, cols, i, planeOf(i), splitWeight, balanceWeight, bound, best,
                            beatenAbove, &c, &counted))
-            best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
+            best.Offer(SplitterScore(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
     };
     // A low score early makes the early stop bite: the candidate that does
     // best against a sample of the list is counted in full next.
     if (bound && n >= SAMPLE_MIN) {
         planes.resize(n);
-        for (size_t i = 0; i < n; ++i) planes[i] = candidatePlane(list[i]);
+        for (size_t i = 0; i < n; ++i) planes[i] = CandidatePlane(list[i]);
         Columns sample;
         sample.Load(list, 0, n / SAMPLE_NUM, SAMPLE_NUM);
         const float* col[9];
@@ -419,7 +405,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, floa
             const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
             Candidate c{0, 0, 0};
             countRange(col, 0, sample.mPadded, p, &c);
-            guess.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
+            guess.Offer(SplitterScore(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
         }
         work += static_cast<uint64_t>(n) * sample.mPadded;
         if (guess.mFound) scan(guess.mIndex, first, inf, work);
@@ -481,7 +467,7 @@ size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, floa
             const size_t first = next.fetch_add(CHUNK, std::memory_order_relaxed);
             if (first >= n) break;
             for (size_t i = first; i < std::min(n, first + CHUNK); ++i) {
-                const Plane plane = candidatePlane(list[i]);
+                const Plane plane = CandidatePlane(list[i]);
                 Candidate c;
                 countCandidate(list, cols, i, plane, splitWeight, balanceWeight, false, Best{0.0f},
                                0.0f, &c, &work);
@@ -503,9 +489,9 @@ size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, floa
 
 size_t ChooseFromCarry(const Carry& carry, float splitWeight, float balanceWeight) {
     const size_t n = carry.Size();
-    Best best{startScore(n, splitWeight, balanceWeight)};
+    Best best{StartScore(n, splitWeight, balanceWeight)};
     for (size_t i = 0; i < n; ++i)
-        best.Offer(scoreOf(carry.mFront[i], carry.mBack[i], carry.mCut[i], splitWeight,
+        best.Offer(SplitterScore(carry.mFront[i], carry.mBack[i], carry.mCut[i], splitWeight,
                            balanceWeight),
                    i);
     return best.mFound ? best.mIndex : 0;

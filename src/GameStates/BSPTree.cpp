@@ -3,6 +3,7 @@
 #include "BSPTree.h"
 
 #include "BSPBuild.h"
+#include "BSPRules.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,24 +13,6 @@
 
 float BSPTree::sSplitWeight = 1.1f;
 float BSPTree::sBalanceWeight = 1.0f;
-
-// Corner side tolerance of SplitTriangle, tighter than the classification
-// band: a corner this close to the plane is shared by both sides, and a cut
-// this close (in edge parameter) to an end point is not added twice.
-static constexpr double SPLIT_EPSILON = 0.001;
-
-namespace {
-// SplitTriangle without its list-size halts: the pieces of each side with
-// three or four points; *pFrontNum and *pBackNum get the sides' point counts.
-void cutTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack, Triangle* pFront,
-                 int* pFrontNum, int* pBackNum);
-}  // namespace
-
-// The most triangles a build of given triangles may hold, whole or cut.
-static size_t growthLimit(size_t given) {
-    uint64_t limit = static_cast<uint64_t>(given) * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
-    return static_cast<size_t>(ORV::Min<uint64_t>(limit, ORV::MAX_BUILD_TRI_NUM));
-}
 
 // A list keeping all but at most one in CHAIN_RATIO of its parent's triangles
 // (and at least CARRY_MIN) inherits its candidates' counts.
@@ -124,42 +107,6 @@ void BSPTree::FreeNode(BSPNode* pNode) {
 }
 
 namespace {
-
-// Cuts a spanning triangle and appends its pieces: front pieces then back
-// pieces, each side's first piece then its second. A second piece whose
-// corners coincide (the empty one of a three-point side) and any piece
-// without a plane are left out and counted. Returns false, adding nothing,
-// for a side of more than four points, where SplitTriangle halts.
-bool cutInto(const Triangle& tri, const Plane& plane, std::vector<Triangle>& frontList,
-             std::vector<Triangle>& backList, uint32_t& degenerateNum) {
-    Triangle back[2];
-    Triangle front[2];
-    int pointNum[2];
-    cutTriangle(tri, plane, back, front, &pointNum[0], &pointNum[1]);
-    if (pointNum[0] > 4 || pointNum[1] > 4) return false;
-    const Triangle* pSide[2] = {front, back};
-    std::vector<Triangle>* pList[2] = {&frontList, &backList};
-    for (int side = 0; side < 2; ++side) {
-        // A sliver whose side the tolerances cut down to fewer than three
-        // points: that side has no area to keep, and is counted like a piece
-        // without a plane instead of halting the build.
-        if (pointNum[side] < 3) {
-            ++degenerateNum;
-            continue;
-        }
-        for (int piece = 0; piece < 2; ++piece) {
-            const Triangle& p = pSide[side][piece];
-            if (piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) && p.mPos[1].IsEqual(p.mPos[2]))
-                continue;
-            if (IsDegenerate(p)) {
-                ++degenerateNum;
-                continue;
-            }
-            pList[side]->push_back(p);
-        }
-    }
-    return true;
-}
 
 // A subtree still to build, with the parent's slot that receives it.
 struct Pending {
@@ -329,7 +276,7 @@ void NodeLoop::Run(std::vector<Pending>& stack, bool mayFork) {
             else if (side == TRI_COPLANAR) pNode->mTriList.push_back(tri);
             else if (side == TRI_FRONT) frontList.push_back(tri);
             else if (side == TRI_BACK) backList.push_back(tri);
-            else if (!cutInto(tri, plane, frontList, backList, degenerateNum)) {
+            else if (!KeepPieces(tri, plane, frontList, backList, &degenerateNum)) {
                 // The sequential loop halts here; a side built beside another
                 // gives up, and the build is made again in order.
                 if (pFork == nullptr) {
@@ -400,7 +347,7 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
     std::atomic<size_t> nodeNum{0};
     std::atomic<size_t> left{given};
     Progress progress;
-    NodeLoop loop{sSplitWeight, sBalanceWeight, given, growthLimit(given), nullptr,
+    NodeLoop loop{sSplitWeight, sBalanceWeight, given, GrowthLimit(given), nullptr,
                   &nodeNum, &left, &progress};
     loop.held = given;
     loop.depth = mDepth;
@@ -431,109 +378,6 @@ Triangle BSPTree::ChooseSplitter(std::vector<Triangle>& list, Plane& plane) {
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
     plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
     return splitter;
-}
-
-namespace {
-
-enum CornerSide { SIDE_ON, SIDE_FRONT, SIDE_BEHIND };
-
-// Points gathered for one side of a cut: at most two per edge, so six.
-struct PointList {
-    ORV::Vec3 mPoint[6];
-    int mNum = 0;
-    void Append(const ORV::Vec3& p) { mPoint[mNum++] = p; }
-};
-
-// Pieces from three or four points in list order, fanned from the first; the
-// missing second piece keeps all corners at the origin. Colours go by corner
-// index, uncut and not interpolated.
-void fillPieces(const PointList& points, const Triangle& tri, Triangle* pPieces) {
-    for (int piece = 0; piece < 2; ++piece) {
-        pPieces[piece] = Triangle();
-        for (int k = 0; k < 3; ++k) pPieces[piece].mClr[k] = tri.mClr[k];
-    }
-    pPieces[0].mPos[0] = points.mPoint[0];
-    pPieces[0].mPos[1] = points.mPoint[1];
-    pPieces[0].mPos[2] = points.mPoint[2];
-    if (points.mNum == 4) {
-        pPieces[1].mPos[0] = points.mPoint[0];
-        pPieces[1].mPos[1] = points.mPoint[2];
-        pPieces[1].mPos[2] = points.mPoint[3];
-    }
-}
-
-bool nearZero(double t) { return -SPLIT_EPSILON < t && t < SPLIT_EPSILON; }
-
-void cutTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack, Triangle* pFront,
-                 int* pFrontNum, int* pBackNum) {
-    // Classify all corners before cutting anything.
-    CornerSide side[3];
-    for (int k = 0; k < 3; ++k) {
-        double s = plane.Distance(tri.mPos[k]);
-        side[k] = (s > SPLIT_EPSILON) ? SIDE_FRONT : (s < -SPLIT_EPSILON) ? SIDE_BEHIND : SIDE_ON;
-    }
-    int r = 0;
-    while (r < 2 && side[r] == SIDE_ON) ++r;
-
-    PointList frontList;
-    PointList backList;
-    PointList* pCurrent = (side[r] == SIDE_FRONT) ? &frontList : &backList;
-    PointList* pOther = (pCurrent == &frontList) ? &backList : &frontList;
-
-    // The walk keeps the corners' cyclic order, so every piece keeps the winding.
-    for (int j = 0; j < 3; ++j) {
-        const int a = (r + j) % 3;
-        const int b = (r + j + 1) % 3;
-        const CornerSide sa = side[a];
-        const CornerSide sb = side[b];
-        const bool inCurrent = (sa != SIDE_ON && sa == sb) || (sa != SIDE_ON && sb == SIDE_ON) ||
-                               (sa == SIDE_ON && sb == SIDE_ON) ||
-                               (sa == SIDE_ON && sb == SIDE_BEHIND && pCurrent == &backList) ||
-                               (sa == SIDE_ON && sb == SIDE_FRONT && pCurrent == &frontList);
-        if (inCurrent) {
-            pCurrent->Append(tri.mPos[b]);
-            continue;
-        }
-        // The edge crosses to the other side, or leaves the plane towards it.
-        ORV::Vec3 x;
-        float t;
-        IntersectSegment(tri.mPos[a], tri.mPos[b], plane, &x, &t);
-        // An edge leaving an on-plane corner towards its own side meets the
-        // plane outside the edge; a point farther out than the tolerance would
-        // stretch the pieces past the triangle, so the corner itself is the
-        // cut point there. Within the tolerance the point stays as computed.
-        if (static_cast<double>(t) <= -SPLIT_EPSILON) {
-            t = 0.0f;
-            x = tri.mPos[a];
-        } else if (static_cast<double>(t) >= 1.0 + SPLIT_EPSILON) {
-            t = 1.0f;
-            x = tri.mPos[b];
-        }
-        if (!nearZero(t)) pCurrent->Append(x);
-        std::swap(pCurrent, pOther);
-        if (!nearZero(static_cast<double>(t) - 1.0)) pCurrent->Append(x);
-        pCurrent->Append(tri.mPos[b]);
-    }
-
-    *pFrontNum = frontList.mNum;
-    *pBackNum = backList.mNum;
-    if (frontList.mNum >= 3 && frontList.mNum <= 4) fillPieces(frontList, tri, pFront);
-    if (backList.mNum >= 3 && backList.mNum <= 4) fillPieces(backList, tri, pBack);
-}
-
-}  // namespace
-
-void BSPTree::SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
-                            Triangle* pFront) {
-    int frontNum = 0;
-    int backNum = 0;
-    cutTriangle(tri, plane, pBack, pFront, &frontNum, &backNum);
-    if (frontNum < 3 || frontNum > 4) {
-        ORV_HALT("Invalid front list size: %d", frontNum);
-    }
-    if (backNum < 3 || backNum > 4) {
-        ORV_HALT("Invalid back list size: %d", backNum);
-    }
 }
 
 void BSPTree::Draw(const ORV::Vec3& eye) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BSPRules.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
@@ -124,9 +125,9 @@ TEST(Limits, StatedValues) {
     EXPECT_EQ(ORV::MAX_IMAGE_BYTE_NUM, 64u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_TOKEN_NUM, 16u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_MESH_ELEMENT_NUM, 1024u * 1024);
-    EXPECT_EQ(ORV::MAX_BUILD_GROWTH, 256u);
-    EXPECT_EQ(ORV::BUILD_GROWTH_SLACK, 4096u);
-    EXPECT_EQ(ORV::MAX_BUILD_TRI_NUM, 8u * 1024 * 1024);
+    EXPECT_EQ(MAX_BUILD_GROWTH, 256u);
+    EXPECT_EQ(BUILD_GROWTH_SLACK, 4096u);
+    EXPECT_EQ(MAX_BUILD_TRI_NUM, 8u * 1024 * 1024);
 }
 
 TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
@@ -285,5 +286,5 @@ TEST(LimitTree, ABuildThatWouldGrowPastItsMultipleIsRefused) {
     size_t stored = 0;
     tree.Walk(ORV::Vec3(0.0f), [&](const Triangle&) { ++stored; });
     EXPECT_GT(stored, 36u * 100);
-    EXPECT_LE(stored, 36u * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK);
+    EXPECT_LE(stored, 36u * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK);
 }

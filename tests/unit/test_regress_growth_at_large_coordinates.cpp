@@ -12,6 +12,7 @@
 
 #include "../fuzz/SoupReader.h"
 #include "BSPBuild.h"
+#include "BSPRules.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
@@ -61,7 +62,7 @@ TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExha
     ASSERT_EQ(given, 4u);
 
     auto result = orvtest::RunInChild([&] { buildWithWeights(input); });
-    const size_t limit = given * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
+    const size_t limit = given * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK;
     const std::string source = "src/GameStates/BSPTree.cpp";
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "ORV_ASSERT_MESG: held <= heldMax\nLine: " +

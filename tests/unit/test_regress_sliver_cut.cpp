@@ -29,8 +29,8 @@ std::vector<uint8_t> readRegress(const std::string& name) {
 }
 
 std::string haltText(const char* pNeedle, const std::string& mesg) {
-    return "ORV_HALT:\nLine: " + std::to_string(orvtest::LineOf("src/GameStates/BSPTree.cpp", pNeedle)) +
-           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPTree.cpp\nMesg: " + mesg + "\n";
+    return "ORV_HALT:\nLine: " + std::to_string(orvtest::LineOf("src/GameStates/BSPRules.cpp", pNeedle)) +
+           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPRules.cpp\nMesg: " + mesg + "\n";
 }
 
 // Builds list under the given weights in a child process and prints what the
