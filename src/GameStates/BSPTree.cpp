@@ -3,10 +3,10 @@
 #include "BSPTree.h"
 
 #include "BSPBuild.h"
+#include "BSPProgress.h"
 #include "BSPRules.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -18,49 +18,6 @@ float BSPTree::sBalanceWeight = 1.0f;
 // (and at least CARRY_MIN) inherits its candidates' counts.
 static constexpr size_t CHAIN_RATIO = 8;
 static constexpr size_t CARRY_MIN = 64;
-
-namespace {
-
-// A long build's progress on one console line, rewritten in place. The line
-// is blanked at the end with the cursor at its start, so the demo's status
-// line rewrites it as before.
-class Progress {
-public:
-    Progress() : mStart(Clock::now()), mLast(mStart) {}
-    ~Progress() { Finish(); }
-    // Blanks the line, so that what is printed next (the status line, or a
-    // report that ends the build) starts at the beginning of a clean line.
-    void Finish() {
-        if (!mShown) return;
-        mShown = false;
-        printf("\r%*s\r", WIDTH, "");
-        fflush(stdout);
-    }
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
-
-    void Update(size_t nodes, size_t left) {
-        const Clock::time_point now = Clock::now();
-        if (seconds(now - mStart) < bspbuild::ProgressDelay()) return;
-        if (mShown && seconds(now - mLast) < 0.1) return;
-        mLast = now;
-        mShown = true;
-        char text[WIDTH + 1];
-        snprintf(text, sizeof(text), "Building the BSP tree: %zu nodes done, %zu triangles left",
-                 nodes, left);
-        printf("\r%-*s", WIDTH, text);
-        fflush(stdout);
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr int WIDTH = 78;
-    static double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-    Clock::time_point mStart, mLast;
-    bool mShown = false;
-};
-
-}  // namespace
 
 BSPNode::~BSPNode() {
     std::vector<BSPNode*> stack;
@@ -134,7 +91,7 @@ struct NodeLoop {
     Fork* pFork;                       // null: the sequential loop, which halts
     std::atomic<size_t>* pNodeNum;     // shared figures for the progress line
     std::atomic<size_t>* pLeft;
-    Progress* pProgress;               // null on threads that do not print
+    BSPProgressLine* pProgress;               // null on threads that do not print
     uint32_t depth = 0;                // deepest node made
     uint32_t degenerateNum = 0;        // pieces left out
     int64_t heldChange = 0;            // net change of the triangles held
@@ -346,7 +303,7 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
     const size_t given = list.size();
     std::atomic<size_t> nodeNum{0};
     std::atomic<size_t> left{given};
-    Progress progress;
+    BSPProgressLine progress(bspbuild::ProgressDelay());
     NodeLoop loop{sSplitWeight, sBalanceWeight, given, GrowthLimit(given), nullptr,
                   &nodeNum, &left, &progress};
     loop.held = given;
@@ -378,32 +335,6 @@ Triangle BSPTree::ChooseSplitter(std::vector<Triangle>& list, Plane& plane) {
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
     plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
     return splitter;
-}
-
-void BSPTree::Draw(const ORV::Vec3& eye) {
-    mDrawNum = 0;
-    DrawNode(mpRoot, eye);
-}
-
-void BSPTree::DrawNode(const BSPNode* pNode, const ORV::Vec3& eye) {
-    const bool outline = (mFlags & FLAG_OUTLINE) != 0;
-    WalkNode(pNode, eye, [&](const Triangle& tri) {
-        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-        glBegin(GL_TRIANGLES);
-        glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
-        for (int k = 0; k < 3; ++k) glVertex3f(tri.mPos[k].x, tri.mPos[k].y, tri.mPos[k].z);
-        glEnd();
-        // The mode switch stays even without the outline, so the GL state
-        // after a draw does not depend on the flag.
-        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        if (outline) {
-            glBegin(GL_TRIANGLES);
-            glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-            for (int k = 0; k < 3; ++k) glVertex3f(tri.mPos[k].x, tri.mPos[k].y, tri.mPos[k].z);
-            glEnd();
-        }
-        ++mDrawNum;
-    });
 }
 
 namespace {

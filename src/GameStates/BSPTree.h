@@ -1,6 +1,7 @@
-// BSPTree.h - a binary space partitioning tree over the demo's triangles:
-// construction with cutting, the back-to-front walk from an eye point, and
-// drawing that walk with OpenGL.
+// BSPTree.h - a binary space partitioning tree over the demo's triangles: the
+// nodes, the walk from an eye point, and the comparison of two trees. The
+// construction (BSPBuild.cpp, with the cut in BSPRules.cpp) and the drawing
+// (BSPDraw.cpp) are members declared here and defined in their own files.
 //
 // Every node carries the plane of one of its triangles and the triangles lying
 // in it; triangles straddling a splitting plane are cut and their pieces go to
@@ -14,6 +15,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+// The order of a walk through the tree from an eye point.
+enum class WalkOrder {
+    BackToFront,  // farthest first: the demo's painter's order
+    FrontToBack   // nearest first: the same sequence reversed
+};
 
 struct BSPNode {
     static constexpr int32_t TYPE_NONE = 0;      // being made
@@ -86,21 +93,39 @@ public:
     static void SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
                               Triangle* pFront);
 
-    // Hands every stored triangle to visit(const Triangle&), farthest first:
-    // at each node the side away from the eye, the node's own triangles in
-    // list order, then the side holding the eye (an eye on the plane counts
-    // as behind it).
-    template <typename Visitor>
-    void Walk(const ORV::Vec3& eye, Visitor&& visit) const {
-        WalkNode(mpRoot, eye, visit);
+    // Hands every node of the subtree at pNode to visit(const BSPNode&,
+    // uint32_t depth), depth counted from pNode, in the painter's order from
+    // eye: back to front, at each node the side away from the eye, the node,
+    // then the side holding the eye (an eye on the plane counts as behind
+    // it); front to back, the same sequence reversed.
+    template <typename NodeVisitor>
+    static void WalkNodes(const BSPNode* pNode, const ORV::Vec3& eye, NodeVisitor&& visit,
+                          WalkOrder order = WalkOrder::BackToFront);
+    // The same from the root, with each node's depth in the tree.
+    template <typename NodeVisitor>
+    void WalkNodes(const ORV::Vec3& eye, NodeVisitor&& visit,
+                   WalkOrder order = WalkOrder::BackToFront) const {
+        WalkNodes(mpRoot, eye, visit, order);
     }
+    // Hands every triangle stored in the subtree at pNode to
+    // visit(const Triangle&) in the painter's order: each node's own
+    // triangles in list order back to front, in reverse list order front to
+    // back, so the two orders are exact reverses of each other.
     template <typename Visitor>
-    static void WalkNode(const BSPNode* pNode, const ORV::Vec3& eye, Visitor&& visit);
+    static void WalkNode(const BSPNode* pNode, const ORV::Vec3& eye, Visitor&& visit,
+                         WalkOrder order = WalkOrder::BackToFront);
+    // The same for the whole tree.
+    template <typename Visitor>
+    void Walk(const ORV::Vec3& eye, Visitor&& visit,
+              WalkOrder order = WalkOrder::BackToFront) const {
+        WalkNode(mpRoot, eye, visit, order);
+    }
 
-    // Draws the tree back to front: each triangle filled flat in corner 0's
-    // colour, then (with FLAG_OUTLINE) outlined in black; counts mDrawNum.
-    // Needs a current GL context with the projection and view loaded, and
-    // leaves the polygon mode at GL_LINE once anything was drawn.
+    // Draws the tree back to front (BSPDraw.cpp): each triangle filled flat
+    // in corner 0's colour, then (with FLAG_OUTLINE) outlined in black;
+    // counts mDrawNum. Needs a current GL context with the projection and
+    // view loaded, and leaves the polygon mode at GL_LINE once anything was
+    // drawn.
     void Draw(const ORV::Vec3& eye);
     // Draws one subtree as Draw does, adding to mDrawNum.
     void DrawNode(const BSPNode* pNode, const ORV::Vec3& eye);
@@ -122,32 +147,50 @@ public:
     uint32_t mDegenerateNum = 0;
 };
 
-template <typename Visitor>
-void BSPTree::WalkNode(const BSPNode* pNode, const ORV::Vec3& eye, Visitor&& visit) {
-    // A node is pushed once to be opened (its far side, itself and its near
-    // side are pushed in reverse) and once to hand over its own triangles.
+template <typename NodeVisitor>
+void BSPTree::WalkNodes(const BSPNode* pNode, const ORV::Vec3& eye, NodeVisitor&& visit,
+                        WalkOrder order) {
+    // A node is pushed once to be opened (its sides and itself are pushed in
+    // reverse order of visiting) and once to be visited.
     struct Step {
         const BSPNode* pNode;
-        bool own;
+        uint32_t depth;
+        bool open;
     };
     std::vector<Step> stack;
-    stack.push_back(Step{pNode, false});
+    stack.push_back(Step{pNode, 0, true});
     while (!stack.empty()) {
-        Step step = stack.back();
+        const Step step = stack.back();
         stack.pop_back();
         if (step.pNode == nullptr) continue;
-        if (step.own) {
-            for (const Triangle& tri : step.pNode->mTriList) visit(tri);
+        if (!step.open) {
+            visit(*step.pNode, step.depth);
             continue;
         }
         // Only the sign matters, so a leaf's raw plane serves as well.
-        float s = step.pNode->mPlane.Distance(eye);
-        const BSPNode* pFar = (s > 0.0f) ? step.pNode->mpBack : step.pNode->mpFront;
-        const BSPNode* pNear = (s > 0.0f) ? step.pNode->mpFront : step.pNode->mpBack;
-        stack.push_back(Step{pNear, false});
-        stack.push_back(Step{step.pNode, true});
-        stack.push_back(Step{pFar, false});
+        const bool eyeInFront = step.pNode->mPlane.Distance(eye) > 0.0f;
+        const BSPNode* pFar = eyeInFront ? step.pNode->mpBack : step.pNode->mpFront;
+        const BSPNode* pNear = eyeInFront ? step.pNode->mpFront : step.pNode->mpBack;
+        const bool backToFront = order == WalkOrder::BackToFront;
+        stack.push_back(Step{backToFront ? pNear : pFar, step.depth + 1, true});
+        stack.push_back(Step{step.pNode, step.depth, false});
+        stack.push_back(Step{backToFront ? pFar : pNear, step.depth + 1, true});
     }
+}
+
+template <typename Visitor>
+void BSPTree::WalkNode(const BSPNode* pNode, const ORV::Vec3& eye, Visitor&& visit,
+                       WalkOrder order) {
+    WalkNodes(
+        pNode, eye,
+        [&](const BSPNode& node, uint32_t) {
+            if (order == WalkOrder::BackToFront) {
+                for (const Triangle& tri : node.mTriList) visit(tri);
+            } else {
+                for (auto it = node.mTriList.rbegin(); it != node.mTriList.rend(); ++it) visit(*it);
+            }
+        },
+        order);
 }
 
 template <typename Visitor>

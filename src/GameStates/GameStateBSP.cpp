@@ -2,7 +2,6 @@
 // reads the demo's keys, rewrites the status line every frame, and draws the
 // scene back to front through the tree or as the plain mesh.
 #include <GL/glew.h>
-#include <GL/glu.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "BSPTree.h"
+#include "DemoView.h"
 #include "GameState.h"
 #include "MeshTriangles.h"
 #include "ORV.h"
@@ -70,12 +70,7 @@ static void gameStateLoad() {
     uploadTexture(*pImage);
     ORV::Image::Destroy(pImage);
 
-    // Culling back faces (counter-clockwise fronts, GL's defaults) and no
-    // depth test: the tree's order alone decides what covers what.
-    glEnable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-    glClearDepth(1.0);
+    DemoView::SetFixedState();
 
     spMesh = ORV::Mesh::Load(kMeshPath, true);
     ORV_ASSERT_MESG(spMesh, "Fail to load mesh!!");
@@ -166,14 +161,8 @@ static void gameStateDraw() {
 
     // The size asked for at start, not the window's current one.
     ORV::System* pSystem = ORV::System::Instance();
-    float w = static_cast<float>(pSystem->Width());
-    float h = static_cast<float>(pSystem->Height());
-    glViewport(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, static_cast<double>(w / h), static_cast<double>(0.01f), 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    DemoView::SetProjection(static_cast<float>(pSystem->Width()),
+                            static_cast<float>(pSystem->Height()));
     sCamera.Apply();
     ORV_GL_ERROR("");
 

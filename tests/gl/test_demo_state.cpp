@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "BSPTree.h"
+#include "DemoView.h"
 #include "ChildProcess.h"
 #include "GameState.h"
 #include "ORV_Camera.h"
 #include "MeshFiles.h"
 #include "OffscreenGL.h"
-
-#include <GL/glu.h>
 
 namespace {
 
@@ -221,13 +220,8 @@ TEST(DemoState, DrawShowsTheTreeAndRestoresTheState) {
         camera.Reset();
         camera.SetDistance(10.0f);
         camera.Update(false);
-        glViewport(0, 0, kWidth, kHeight);
+        DemoView::SetProjection(kWidth, kHeight);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(60.0, double(kWidth) / double(kHeight), double(0.01f), 10000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
         camera.Apply();
         tree.SetFlags(BSPTree::FLAG_OUTLINE);
         tree.Draw(camera.Eye());

@@ -10,14 +10,14 @@
 #include <tuple>
 #include <vector>
 
+#include "BSPDraw.h"
 #include "BSPTree.h"
+#include "DemoView.h"
 #include "ORV_Camera.h"
 #include "MeshFiles.h"
 #include "ORV_Mesh.h"
 #include "OffscreenGL.h"
 #include "render/Scene.h"
-
-#include <GL/glu.h>
 
 using ORV::Vec3;
 
@@ -74,17 +74,10 @@ public:
     explicit Scene(const orvtest::OffscreenGL& gl) : mGl(gl) {}
 
     void Begin(const ORV::Camera& camera) {
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(60.0, double(kWidth) / double(kHeight), static_cast<double>(0.01f), 10000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        DemoView::SetProjection(kWidth, kHeight);
         camera.Apply();
-        glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-        glClearDepth(1.0);
+        DemoView::SetFixedState();
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_CULL_FACE);
         glShadeModel(GL_FLAT);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
@@ -103,35 +96,22 @@ public:
         Begin(camera);
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LESS);
-        for (const Triangle& tri : list) fill(tri);
+        for (const Triangle& tri : list) DrawTriangle(tri, false);
         glDisable(GL_DEPTH_TEST);
         return mGl.ReadPixels();
     }
 
-    // A wrong walk: at every node the side holding the eye first.
+    // A wrong walk: front to back, at every node the side holding the eye first.
     std::vector<uint8_t> Swapped(const BSPTree& tree, const ORV::Camera& camera) {
         Begin(camera);
         glDisable(GL_DEPTH_TEST);
-        swappedNode(tree.Root(), camera.Eye());
+        tree.Walk(
+            camera.Eye(), [](const Triangle& tri) { DrawTriangle(tri, false); },
+            WalkOrder::FrontToBack);
         return mGl.ReadPixels();
     }
 
 private:
-    static void fill(const Triangle& tri) {
-        glBegin(GL_TRIANGLES);
-        glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
-        for (const Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-        glEnd();
-    }
-
-    static void swappedNode(const BSPNode* pNode, const Vec3& eye) {
-        if (pNode == nullptr) return;
-        bool inFront = pNode->mPlane.Distance(eye) > 0.0f;
-        swappedNode(inFront ? pNode->mpFront : pNode->mpBack, eye);
-        for (const Triangle& tri : pNode->mTriList) fill(tri);
-        swappedNode(inFront ? pNode->mpBack : pNode->mpFront, eye);
-    }
-
     const orvtest::OffscreenGL& mGl;
 };
 
