@@ -33,3 +33,10 @@ void BSPProgressLine::Finish() {
     printf("\r%*s\r", WIDTH, "");
     fflush(stdout);
 }
+
+std::function<void(const BSPBuildProgress&)> BSPProgressLine::Callback() {
+    return [this](const BSPBuildProgress& p) {
+        if (p.finished) Finish();
+        else Update(p.nodesDone, p.trianglesLeft);
+    };
+}

@@ -5,8 +5,11 @@
 #ifndef BSP_PROGRESS_H
 #define BSP_PROGRESS_H
 
+#include "BSPBuild.h"
+
 #include <chrono>
 #include <cstddef>
+#include <functional>
 
 class BSPProgressLine {
 public:
@@ -23,6 +26,9 @@ public:
     void Update(size_t nodesDone, size_t trianglesLeft);
     // Blanks the line if it was shown.
     void Finish();
+    // A BSPBuildSettings::progress that drives this line, which must outlive
+    // the build.
+    std::function<void(const BSPBuildProgress&)> Callback();
 
 private:
     using Clock = std::chrono::steady_clock;

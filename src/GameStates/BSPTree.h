@@ -22,6 +22,8 @@ enum class WalkOrder {
     FrontToBack   // nearest first: the same sequence reversed
 };
 
+struct BSPBuildSettings;
+
 struct BSPNode {
     static constexpr int32_t TYPE_NONE = 0;      // being made
     static constexpr int32_t TYPE_LEAF = 1;      // no children
@@ -45,8 +47,9 @@ public:
     // Bit of mFlags: draw each triangle's black outline after its fill.
     static constexpr uint32_t FLAG_OUTLINE = 1u;
 
-    // The splitter score weights, read by every construction:
-    // score = max(front, back) * sBalanceWeight + cut * sSplitWeight.
+    // The demo's splitter score weights (SplitterScore in BSPRules.h), read
+    // by Build(list), BuildNode(depth, list) and ChooseSplitterIndex(list);
+    // every other caller passes its own in BSPBuildSettings.
     static float sSplitWeight;    // 1.1 at start
     static float sBalanceWeight;  // 1.0 at start
 
@@ -55,10 +58,22 @@ public:
     BSPTree(const BSPTree&) = delete;
     BSPTree& operator=(const BSPTree&) = delete;
 
-    // Builds the tree from a copy of list (left unchanged) and returns true.
-    // A tree already built is freed first. Triangles without a plane
-    // (IsDegenerate) are left out and counted in DegenerateNum.
+    // Builds the tree from a copy of list (left unchanged) and returns true,
+    // as the demo builds it: Build(list, settings) with the weights
+    // sSplitWeight and sBalanceWeight, on one thread per core, and with the
+    // progress line of BSPProgressLine on standard output once the build has
+    // run for half a second.
     bool Build(const std::vector<Triangle>& list);
+    // Builds the tree from a copy of list (left unchanged) as settings say
+    // (BSPBuild.h) and returns true; prints nothing itself. A tree already
+    // built is freed first. Triangles without a plane (IsDegenerate) are left
+    // out and counted in DegenerateNum, as are the pieces of a cut that have
+    // no plane. Uses up to settings.threads threads (0: one per core), all
+    // joined before it returns. May end the process with a report: where
+    // cutting would grow the tree past GrowthLimit of the triangles given
+    // ("Cutting would grow the tree past N triangles (M given)!!", from
+    // BuildNode), and where a cut cannot be made (SplitTriangle's reports).
+    bool Build(const std::vector<Triangle>& list, const BSPBuildSettings& settings);
     // Frees every node; the tree is empty.
     void Clear();
 
@@ -71,25 +86,33 @@ public:
     void ClearFlags(uint32_t bits) { mFlags &= ~bits; }
     const BSPNode* Root() const { return mpRoot; }
 
-    // Builds the subtree of list (consumed) at depth; null for an empty list.
-    // Raises mDepth to the depth of every node made.
+    // Builds the subtree of list (consumed, every triangle with a plane) at
+    // depth; null for an empty list. Raises mDepth to the depth of every node
+    // made. The first form builds as Build(list) does, the second as settings
+    // say; both may end the process as Build may.
     BSPNode* BuildNode(uint32_t depth, std::vector<Triangle> list);
+    BSPNode* BuildNode(uint32_t depth, std::vector<Triangle> list,
+                       const BSPBuildSettings& settings);
     // Frees a subtree; accepts null.
     static void FreeNode(BSPNode* pNode);
 
-    // The splitter search, the one place the score is computed: the index of
-    // the triangle of list (two or more) whose unit-normal plane scores
-    // lowest, the earliest on equal scores. Reads the two weights.
+    // The index of the splitter of list (two or more triangles): the
+    // candidate whose plane scores lowest by the rule of BSPRules.h, the
+    // earliest on equal scores. The first form reads the two static weights,
+    // the second takes the weights, search, kernel and threads of settings.
     static size_t ChooseSplitterIndex(const std::vector<Triangle>& list);
+    static size_t ChooseSplitterIndex(const std::vector<Triangle>& list,
+                                      const BSPBuildSettings& settings);
     // Removes the chosen splitter from list, sets plane to its unit-normal
     // plane (Plane::Set) and returns a copy of it.
     static Triangle ChooseSplitter(std::vector<Triangle>& list, Plane& plane);
     static Triangle ChooseSplitter(std::vector<Triangle>& list, Plane* pPlane) {
         return ChooseSplitter(list, *pPlane);
     }
-    // Cuts tri by plane into up to two back pieces (pBack[0..1]) and two front
-    // pieces (pFront[0..1]). A missing second piece has all corners at the
-    // origin. Halts when a side does not come out as three or four points.
+    // Cuts tri by plane (CutTriangle, BSPRules.h) into up to two back pieces
+    // (pBack[0..1]) and two front pieces (pFront[0..1]). A missing second
+    // piece has all corners at the origin. Halts when a side does not come
+    // out as three or four points, the front side tested and filled first.
     static void SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
                               Triangle* pFront);
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
@@ -32,20 +33,22 @@ int main(int argc, char** argv) {
     const std::vector<Triangle> list = MeshTriangles(*pMesh);
     std::printf("%zu\n", list.size());
 
+    // The demo's weights, raised as its keys raise them.
+    BSPBuildSettings settings;
     BSPTree tree;
-    tree.Build(list);
+    tree.Build(list, settings);
     printFacts(tree);
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "3") == 0)
-            BSPTree::sSplitWeight += 0.1f;
+            settings.splitWeight += 0.1f;
         else if (std::strcmp(argv[i], "4") == 0)
-            BSPTree::sBalanceWeight += 1.0f;
+            settings.balanceWeight += 1.0f;
         else {
             std::fprintf(stderr, "demo_tree_facts: unknown key '%s'\n", argv[i]);
             return 2;
         }
         tree.Clear();
-        tree.Build(list);
+        tree.Build(list, settings);
         printFacts(tree);
     }
     delete pMesh;

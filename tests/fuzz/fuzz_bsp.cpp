@@ -12,6 +12,7 @@
 // are never empty and node types and depth agree with the nodes; no stored
 // triangle lacks a plane; every piece lies within the bounds of the input; the
 // same list and weights build the same tree again.
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "FuzzSupport.h"
 #include "SoupReader.h"
@@ -96,21 +97,18 @@ void checkTree(const BSPTree& tree, const std::vector<Triangle>& list) {
 }
 
 void buildAndCheck(Reader& r) {
-    const uint8_t weights = r.Byte();
-    // The demo's weights only grow: 0.1 per press of key 3, 1.0 per press of 4.
-    BSPTree::sSplitWeight = 1.1f + 0.1f * (weights & 15);
-    BSPTree::sBalanceWeight = 1.0f + static_cast<float>(weights >> 4);
+    const BSPBuildSettings settings = orvfuzz::FuzzWeights(r.Byte());
     std::vector<Triangle> list;
     while (!r.Empty() && list.size() < kTriMax) list.push_back(orvfuzz::ReadTriangle(r, list));
 
     BSPTree tree;
-    tree.Build(list);
+    tree.Build(list, settings);
     checkTree(tree, list);
     BSPTree again;
-    again.Build(list);
+    again.Build(list, settings);
     FUZZ_CHECK(again.IsIdentical(tree));
     // A rebuild of a built tree replaces it (the demo's keys 3 and 4).
-    tree.Build(list);
+    tree.Build(list, settings);
     FUZZ_CHECK(again.IsIdentical(tree));
     tree.Clear();
     FUZZ_CHECK(tree.Root() == nullptr);

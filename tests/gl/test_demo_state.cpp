@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "DemoView.h"
 #include "ChildProcess.h"
@@ -131,14 +132,14 @@ TEST(DemoState, StatusLineKeysAndRebuilds) {
 
     std::vector<Triangle> list = orvtest::DemoTriangles();
     ASSERT_FALSE(list.empty());
+    // The demo's weights after its keys 3 and 4.
+    BSPBuildSettings settings;
     BSPTree start, split, balance;
-    start.Build(list);
-    BSPTree::sSplitWeight += 0.1f;
-    split.Build(list);
-    BSPTree::sBalanceWeight += 1.0f;
-    balance.Build(list);
-    BSPTree::sSplitWeight -= 0.1f;
-    BSPTree::sBalanceWeight -= 1.0f;
+    start.Build(list, settings);
+    settings.splitWeight += 0.1f;
+    split.Build(list, settings);
+    settings.balanceWeight += 1.0f;
+    balance.Build(list, settings);
     const std::string plain = "Not using BSP tree, " + std::to_string(list.size()) + " triangles";
     const int startDrawn = storedNum(start), splitDrawn = storedNum(split);
     // A rebuild shows the new tree's figures beside the count of the last draw.

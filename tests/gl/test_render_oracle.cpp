@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPDraw.h"
 #include "BSPTree.h"
 #include "DemoView.h"
@@ -180,15 +181,8 @@ protected:
     void SetUp() override {
         mList = orvtest::DemoTriangles();
         ASSERT_FALSE(mList.empty()) << kMeshPath;
-        mSplit = BSPTree::sSplitWeight;
-        mBalance = BSPTree::sBalanceWeight;
-    }
-    void TearDown() override {
-        BSPTree::sSplitWeight = mSplit;
-        BSPTree::sBalanceWeight = mBalance;
     }
     std::vector<Triangle> mList;
-    float mSplit = 0, mBalance = 0;
 };
 
 TEST_F(RenderOracle, TreeOrderMatchesTheDepthBuffer) {
@@ -209,14 +203,15 @@ TEST_F(RenderOracle, TreeOrderStillMatchesAfterRebuildsWithRaisedWeights) {
     ASSERT_TRUE(gl.Ok()) << gl.Error();
     BSPTree tree;
     // As after five presses of key 3, then two of key 4.
+    BSPBuildSettings settings;
     for (int i = 0; i < 5; ++i) {
-        BSPTree::sSplitWeight += 0.1f;
+        settings.splitWeight += 0.1f;
         tree.Clear();
-        tree.Build(mList);
+        tree.Build(mList, settings);
     }
-    BSPTree::sBalanceWeight += 2.0f;
+    settings.balanceWeight += 2.0f;
     tree.Clear();
-    tree.Build(mList);
+    tree.Build(mList, settings);
     checkViews(tree, mList, gl);
 }
 

@@ -100,7 +100,7 @@ std::string section(const std::string& name, uint32_t count, const std::string& 
 const std::string kTokenTree = "framework/ORV_TokenTree.cpp";
 const std::string kMesh = "framework/ORV_Mesh.cpp";
 const std::string kImage = "src/ORV_Image.cpp";
-const std::string kTree = "src/GameStates/BSPTree.cpp";
+const std::string kTree = "src/GameStates/BSPBuild.cpp";
 
 // Three families of k large triangles in the planes x, y and z = i - k/2 +
 // 1/2: every triangle crosses all those of the other two families, so the

@@ -16,6 +16,7 @@
 #include "ChildProcess.h"
 #include "MeshFiles.h"
 #include "SourceLine.h"
+#include "TreeSettings.h"
 
 using ORV::Vec3;
 using orvtest::RunInChild;
@@ -39,10 +40,8 @@ std::string haltText(const char* pNeedle, const std::string& mesg) {
 orvtest::ChildResult buildInChild(const std::vector<Triangle>& list, float splitWeight,
                                   float balanceWeight) {
     return RunInChild([&] {
-        BSPTree::sSplitWeight = splitWeight;
-        BSPTree::sBalanceWeight = balanceWeight;
         BSPTree tree;
-        tree.Build(list);
+        tree.Build(list, orvtest::WithWeights(splitWeight, balanceWeight));
         int walked = 0, flat = 0;
         tree.Walk(Vec3(0.0f, 0.0f, 50.0f), [&](const Triangle& t) {
             ++walked;

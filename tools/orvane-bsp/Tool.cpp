@@ -1,7 +1,6 @@
 // Tool.cpp - argument parsing, file checks and the mesh as the demo reads it.
 #include "Tool.h"
 
-#include "BSPBuild.h"
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
@@ -13,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 namespace orvbsp {
 
@@ -48,6 +46,9 @@ std::vector<std::string> splitAt(const std::string& text, char sep) {
 // buffer: it must outlive every static destructor.
 char sStage[1024] = "";
 std::string sMeshPath;
+// The tree's progress line: ShowTreeProgress.
+bool sShowProgress = true;
+double sProgressDelay = BSPProgressLine::DELAY;
 
 void nameStageAfterReport() {
     if (sStage[0] != '\0') {
@@ -174,14 +175,16 @@ std::vector<Triangle> LoadTriangles(const std::string& path) {
     return list;
 }
 
-void ShowTreeProgress(bool show) {
-    static const double sDelay = bspbuild::ProgressDelay();
-    bspbuild::SetProgressDelay(show ? sDelay : std::numeric_limits<double>::infinity());
+void ShowTreeProgress(bool show, double delay) {
+    sShowProgress = show;
+    sProgressDelay = delay;
 }
 
-void BuildTree(BSPTree& tree, const std::vector<Triangle>& list) {
+void BuildTree(BSPTree& tree, const std::vector<Triangle>& list, BSPBuildSettings settings) {
+    BSPProgressLine line(sProgressDelay);
+    if (sShowProgress) settings.progress = line.Callback();
     Stage stage(sMeshPath + ": the tree's construction stopped");
-    tree.Build(list);
+    tree.Build(list, settings);
 }
 
 Bounds BoundsOf(const std::vector<Triangle>& list) {
