@@ -33,7 +33,7 @@ static int32_t sTriNum = 0;
 static BSPTree* spBSPTree = nullptr;
 static bool sUseBSP = true;
 static bool sWireframe = true;
-// The score weights live with the tree, which reads them on every build; the
+// The score weights live with the tree, whose Build(list) reads them; the
 // keys raise them through these names.
 static float& sSplitWeight = BSPTree::sSplitWeight;
 static float& sBalanceWeight = BSPTree::sBalanceWeight;
