@@ -24,13 +24,16 @@
 namespace ORV {
 namespace Report {
 
-// The qualified function name ("ORV::Image::Load", "main") taken from the
-// compiler's pretty function text, without return type and parameter list.
+// The qualified function name ("ORV::Image::Load", "main", "X::operator<")
+// taken from the compiler's pretty function text, without return type and
+// parameter list; an anonymous namespace keeps the compiler's spelling
+// ("{anonymous}" in GCC, "(anonymous namespace)" in clang).
 // The result points at a static buffer that the next call overwrites.
 const char* FuncName(const char* pPretty);
 
 // The tail every report shares: flush, key wait (only with a terminal on both
-// standard input and standard output), exit(1).
+// standard input and standard output, and in its foreground process group),
+// exit(1).
 [[noreturn]] void End();
 
 #ifdef ORV_FUZZ
@@ -138,10 +141,15 @@ constexpr float EPSILON_SQ_F = static_cast<float>(EPSILON_SQ);
 // a report before memory is spent on it, so that a hostile or broken file
 // ends in a message instead of exhausting memory (docs/bad-input.md).
 // ---------------------------------------------------------------------------
-// Bytes of a file that is read whole: a mesh text or a TGA image.
+// Bytes of a mesh text, which is read whole.
 constexpr uint32_t MAX_FILE_SIZE = 64u << 20;
 // Pixel bytes of a loaded image (4096 x 4096 at 32 bits).
 constexpr uint32_t MAX_IMAGE_BYTE_NUM = 64u << 20;
+// Bytes of a TGA file, which is read whole: enough for the largest image the
+// pixel limit lets through with everything a TGA file may carry around its
+// pixels, the 18-byte header, the longest image ID (255 bytes) and the 26-byte
+// TGA 2.0 footer (67109163 bytes in all).
+constexpr uint32_t MAX_IMAGE_FILE_SIZE = 18u + 255u + MAX_IMAGE_BYTE_NUM + 26u;
 // Tokens of one TokenTree text; each costs a pointer of 8 bytes (128 MB).
 constexpr uint32_t MAX_TOKEN_NUM = 16u << 20;
 // Elements of one mesh section: triangles, and values of each attribute.

@@ -24,10 +24,14 @@ const char* extensionOf(const char* pName) {
     return (len >= 4) ? pName + len - 4 : pName;
 }
 
-// Pixel bytes of an image, computed wide so that a too-large size can be
-// refused instead of wrapping around.
+// Pixel bytes of an image, or MAX_BYTE_NUM + 1 when they would not fit in 32
+// bits, so that a too-large size is refused instead of wrapping around. The
+// pixel count of two 32-bit sizes fits in 64 bits, but times the depth it
+// may not: it is compared before the multiplication.
 uint64_t byteNumOf(uint32_t sizeX, uint32_t sizeY, uint32_t bpp) {
-    return (static_cast<uint64_t>(sizeX) * sizeY * bpp) >> 3;
+    const uint64_t pixelNum = static_cast<uint64_t>(sizeX) * sizeY;
+    if (bpp != 0 && pixelNum > ((MAX_BYTE_NUM << 3) | 7) / bpp) return MAX_BYTE_NUM + 1;
+    return (pixelNum * bpp) >> 3;
 }
 
 }  // namespace
@@ -69,13 +73,15 @@ Image* Image::Load(const char* pName) {
     // A size the decoder cannot take (unknown, or past 32 bits) is a read error.
     ORV_ASSERT_MESG((fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM),
                     "Error in reading '%s'\n", pName);
-    ORV_ASSERT_MESG(fileSize <= static_cast<long>(MAX_FILE_SIZE),
-                    "'%s' is too large (%ld bytes, more than %u)!!", pName, fileSize, MAX_FILE_SIZE);
+    ORV_ASSERT_MESG(fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE),
+                    "'%s' is too large (%ld bytes, more than %u)!!", pName, fileSize,
+                    MAX_IMAGE_FILE_SIZE);
 
     uint8_t* pFileData = new uint8_t[fileSize];
     ORV_ASSERT_ALLOC(pFileData);
-    size_t readSize = fread(pFileData, 1, static_cast<size_t>(fileSize), pFile);
-    ORV_ASSERT_MESG(readSize == static_cast<size_t>(fileSize), "Error in reading '%s'\n", pName);
+    // The count read is at most fileSize, which fits a long.
+    long readSize = static_cast<long>(fread(pFileData, 1, static_cast<size_t>(fileSize), pFile));
+    ORV_ASSERT_MESG(readSize == fileSize, "Error in reading '%s'\n", pName);
     fclose(pFile);
 
     bool loaded = pImage->loadTGA(pFileData, static_cast<uint32_t>(fileSize));

@@ -17,9 +17,11 @@ extern System* spSystem;
 namespace Platform {
 
 // Left (or top) coordinate that centres a span of `size` pixels on a screen
-// span of `screen` pixels: (screen - size) / 2 in signed arithmetic, rounding
-// toward zero; negative when the span is larger than the screen.
-int CentredOrigin(int screen, uint32_t size);
+// span of `screen` pixels starting at screenPos (the screen's place on the
+// desktop): screenPos + (screen - size) / 2 in signed arithmetic, rounding
+// toward zero, and held within the range of int; before screenPos when the
+// span is larger than the screen.
+int CentredOrigin(int screenPos, int screen, uint32_t size);
 
 // One row of the key-code table: a GLFW key (or mouse button) and the
 // virtual-key code it sets. A virtual key may have several sources (both Shift

@@ -11,37 +11,73 @@
 namespace ORV {
 namespace Report {
 
+namespace {
+
+bool isNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Past the symbol of an operator whose keyword ends at p ("<", "<<=", "()",
+// " new[]", " bool"): at the '(' of its parameter list. The symbol's '<', '>'
+// and blanks are neither brackets nor word breaks; a conversion's type may
+// hold template arguments with parentheses of their own.
+const char* skipOperatorSymbol(const char* p) {
+    if (p[0] == '(' && p[1] == ')') return p + 2;
+    if (*p != ' ') {
+        while (*p && *p != '(') ++p;
+        return p;
+    }
+    int angle = 0;
+    for (; *p && !(*p == '(' && angle == 0); ++p) {
+        if (*p == '<') ++angle;
+        else if (*p == '>') --angle;
+    }
+    return p;
+}
+
+}  // namespace
+
 const char* FuncName(const char* pPretty) {
     static char sName[512];
     if (pPretty == nullptr) {
         sName[0] = '\0';
         return sName;
     }
-    // The parameter list starts at the first '(' outside template brackets,
-    // unless the name itself is an operator ("operator()").
-    const char* pEnd = pPretty;
+    // One pass up to the parameter list: the name starts after the last blank
+    // outside brackets (before it stands the return type, "static ORV::Image*"),
+    // and the parameter list is the first '(' outside template brackets that
+    // follows a name. A '(' that follows no name opens a part of the name
+    // ("(anonymous namespace)" in clang), and an operator's symbol is part of
+    // the name too.
+    const char* pBegin = pPretty;
+    const char* p = pPretty;
     int angle = 0;
-    for (; *pEnd; ++pEnd) {
-        if (*pEnd == '<') ++angle;
-        else if (*pEnd == '>') --angle;
-        else if (*pEnd == '(' && angle == 0) {
-            if (pEnd - pPretty >= 8 && std::strncmp(pEnd - 8, "operator", 8) == 0 &&
-                pEnd[1] == ')') {
-                pEnd += 1;  // "operator()": the next '(' opens the parameters
-                continue;
-            }
+    while (*p) {
+        if (angle == 0 && std::strncmp(p, "operator", 8) == 0 && !isNameChar(p[8]) &&
+            (p == pPretty || !isNameChar(p[-1]))) {
+            p = skipOperatorSymbol(p + 8);
             break;
         }
+        const char c = *p;
+        if (c == '<') {
+            ++angle;
+        } else if (c == '>') {
+            --angle;
+        } else if (c == ' ' && angle == 0) {
+            pBegin = p + 1;
+        } else if (c == '(' && angle == 0) {
+            if (p > pPretty && (isNameChar(p[-1]) || p[-1] == '>')) break;
+            int paren = 0;  // skip the parenthesised part, blanks included
+            do {
+                if (*p == '(') ++paren;
+                else if (*p == ')') --paren;
+                ++p;
+            } while (*p && paren > 0);
+            continue;
+        }
+        ++p;
     }
-    // The name is the last blank-separated word before it, outside brackets;
-    // what precedes it is the return type ("static ORV::Image*").
-    const char* pBegin = pPretty;
-    angle = 0;
-    for (const char* p = pPretty; p < pEnd; ++p) {
-        if (*p == '<') ++angle;
-        else if (*p == '>') --angle;
-        else if (*p == ' ' && angle == 0) pBegin = p + 1;
-    }
+    const char* pEnd = p;
     while (pBegin < pEnd && (*pBegin == '*' || *pBegin == '&')) ++pBegin;
     size_t len = static_cast<size_t>(pEnd - pBegin);
     if (len >= sizeof(sName)) len = sizeof(sName) - 1;
@@ -51,9 +87,12 @@ const char* FuncName(const char* pPretty) {
 }
 
 // Waits for one key, without echo, but only when a person can press one: a
-// report from a pipe, a test or CI ends at once.
+// report from a pipe, a test or CI ends at once, and so does one from a job
+// in the background, which the terminal would stop (SIGTTOU) for changing its
+// mode instead of letting it end.
 static void waitKey() {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
+    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
     termios saved;
     if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
     termios raw = saved;

@@ -35,8 +35,10 @@ static void onFocus(GLFWwindow*, int focused) {
 }
 
 namespace Platform {
-int CentredOrigin(int screen, uint32_t size) {
-    return static_cast<int>((static_cast<int64_t>(screen) - static_cast<int64_t>(size)) / 2);
+int CentredOrigin(int screenPos, int screen, uint32_t size) {
+    const int64_t origin =
+        screenPos + (static_cast<int64_t>(screen) - static_cast<int64_t>(size)) / 2;
+    return static_cast<int>(Clamp<int64_t>(origin, INT32_MIN, INT32_MAX));
 }
 }  // namespace Platform
 
@@ -131,12 +133,16 @@ bool System::InitWindow(void* hInstance, const char* pTitle, uint32_t width, uin
     }
 
     // The client area, not the frame, is centred (GLFW positions the client
-    // area); a window larger than the screen gets a negative origin.
+    // area) on the primary monitor, wherever it lies on the desktop; a window
+    // larger than the monitor starts before the monitor's corner.
     GLFWmonitor* pMonitor = glfwGetPrimaryMonitor();
     const GLFWvidmode* pMode = pMonitor ? glfwGetVideoMode(pMonitor) : nullptr;
     if (pMode) {
-        glfwSetWindowPos(mpWindow, Platform::CentredOrigin(pMode->width, width),
-                         Platform::CentredOrigin(pMode->height, height));
+        int monitorX = 0;
+        int monitorY = 0;
+        glfwGetMonitorPos(pMonitor, &monitorX, &monitorY);
+        glfwSetWindowPos(mpWindow, Platform::CentredOrigin(monitorX, pMode->width, width),
+                         Platform::CentredOrigin(monitorY, pMode->height, height));
     }
     glfwSetWindowCloseCallback(mpWindow, onClose);
     glfwSetWindowFocusCallback(mpWindow, onFocus);

@@ -352,7 +352,7 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list,
     BSPNode holder;
     const size_t given = list.size();
     Shared shared(settings, given);
-    NodeLoop loop(shared, Growth{GrowthLimit(given), given}, true);
+    NodeLoop loop(shared, Growth{GrowthLimit(given, settings.growthCap), given}, true);
     loop.mDepth = mDepth;
     std::vector<Pending> stack;
     stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}});

@@ -47,6 +47,10 @@ struct BSPBuildSettings {
     // The first node whose two sides both hold at least this many triangles
     // has them built side by side, on two threads.
     size_t forkMin = 512;
+    // At most this many triangles held, whole or cut, below GrowthLimit; 0
+    // for none. The tree fuzz target sets a small one, so that soups that cut
+    // themselves up end in the growth report within milliseconds.
+    size_t growthCap = 0;
     // Called on the calling thread as nodes are made and once at the end;
     // empty for a silent build.
     std::function<void(const BSPBuildProgress&)> progress;

@@ -136,7 +136,8 @@ bool KeepPieces(const Triangle& tri, const Plane& plane, std::vector<Triangle>& 
     return true;
 }
 
-size_t GrowthLimit(size_t given) {
-    const uint64_t limit = static_cast<uint64_t>(given) * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK;
-    return static_cast<size_t>(std::min<uint64_t>(limit, MAX_BUILD_TRI_NUM));
+size_t GrowthLimit(size_t given, size_t cap) {
+    uint64_t limit = static_cast<uint64_t>(given) * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK;
+    limit = std::min<uint64_t>(limit, MAX_BUILD_TRI_NUM);
+    return static_cast<size_t>(cap != 0 ? std::min<uint64_t>(limit, cap) : limit);
 }

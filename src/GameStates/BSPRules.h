@@ -120,7 +120,8 @@ constexpr uint32_t MAX_BUILD_GROWTH = 256;
 constexpr uint32_t BUILD_GROWTH_SLACK = 4096;
 constexpr uint32_t MAX_BUILD_TRI_NUM = 8u << 20;
 
-// The most triangles a build of given triangles may hold.
-size_t GrowthLimit(size_t given);
+// The most triangles a build of given triangles may hold, and at most cap
+// when cap is not 0.
+size_t GrowthLimit(size_t given, size_t cap = 0);
 
 #endif  // BSP_RULES_H

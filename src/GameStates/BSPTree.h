@@ -70,7 +70,8 @@ public:
     // out and counted in DegenerateNum, as are the pieces of a cut that have
     // no plane. Uses up to settings.threads threads (0: one per core), all
     // joined before it returns. May end the process with a report: where
-    // cutting would grow the tree past GrowthLimit of the triangles given
+    // cutting would grow the tree past GrowthLimit of the triangles given (or
+    // settings.growthCap)
     // ("Cutting would grow the tree past N triangles (M given)!!", from
     // BuildNode), and where a cut cannot be made (SplitTriangle's reports).
     bool Build(const std::vector<Triangle>& list, const BSPBuildSettings& settings);

@@ -124,12 +124,20 @@ inline bool IntersectSegment(const ORV::Vec3& a, const ORV::Vec3& b, const Plane
 
 // A triangle without a plane: collinear or coincident corners, or a normal too
 // short or too long to normalise. Both the unit plane (splitters) and the raw
-// plane (single-triangle leaves, splitter candidates) must be finite.
+// plane (single-triangle leaves, splitter candidates) must be finite with a
+// normal that is not zero: a squared length that overflows (a raw normal
+// longer than about 1.8e19, as from corners near 1e10) divides the normal down
+// to zero, and a zero plane would score best and take every other triangle as
+// coplanar.
 inline bool IsDegenerate(const Triangle& tri) {
+    auto usable = [](const Plane& p) {
+        const ORV::Vec3& n = p.mNormal;
+        return p.IsFinite() && (n.x != 0.0f || n.y != 0.0f || n.z != 0.0f);
+    };
     Plane unit;
     unit.Set(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
     Plane raw(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
-    return !unit.IsFinite() || !raw.IsFinite();
+    return !usable(unit) || !usable(raw);
 }
 
 inline bool Plane::FromTriangle(const Triangle& tri, Plane* pPlane) {

@@ -12,6 +12,17 @@
 // are never empty and node types and depth agree with the nodes; no stored
 // triangle lacks a plane; every piece lies within the bounds of the input; the
 // same list and weights build the same tree again.
+//
+// Soups that cut themselves up (every triangle crossing every other, or
+// coordinates so large that cuts do not settle) grow until the growth limit
+// refuses them: 4096 pieces and more even for a few triangles, each node's
+// splitter search run in full under the sanitizers, up to tens of seconds per
+// input, which held the target to a few executions a second once its corpus
+// held such soups. Here a build may hold at most kGrowthCap triangles, so they
+// end in the same growth report after some milliseconds, while most soups of
+// up to kTriMax triangles stay below it. Since trees stay that small, both
+// sides of a node are built side by side from kForkMin triangles each (512 in
+// the program), so that the threaded build is still fuzzed.
 #include "BSPBuild.h"
 #include "BSPTree.h"
 #include "FuzzSupport.h"
@@ -27,6 +38,9 @@ namespace {
 
 using orvfuzz::kTriMax;
 using orvfuzz::Reader;
+
+constexpr size_t kGrowthCap = 1024;
+constexpr size_t kForkMin = 128;
 
 bool finite(const ORV::Vec3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
@@ -97,7 +111,9 @@ void checkTree(const BSPTree& tree, const std::vector<Triangle>& list) {
 }
 
 void buildAndCheck(Reader& r) {
-    const BSPBuildSettings settings = orvfuzz::FuzzWeights(r.Byte());
+    BSPBuildSettings settings = orvfuzz::FuzzWeights(r.Byte());
+    settings.growthCap = kGrowthCap;
+    settings.forkMin = kForkMin;
     std::vector<Triangle> list;
     while (!r.Empty() && list.size() < kTriMax) list.push_back(orvfuzz::ReadTriangle(r, list));
 

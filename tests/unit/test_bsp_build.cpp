@@ -249,6 +249,15 @@ TEST(BuildInput, TrianglesWithoutAPlaneAreLeftOutAndCounted) {
     });
     EXPECT_EQ(stored, 2u);
 
+    // A normal too long to normalise would give a zero plane that scores
+    // best and takes every other triangle as coplanar, in list order.
+    Triangle huge(Vec3(1e10f, 0, 0), Vec3(0, 1e10f, 0), Vec3(0, 0, 1e10f));
+    tree.Build({flat(1.0f), flat(0.0f), huge});
+    EXPECT_EQ(tree.DegenerateNum(), 1u);
+    std::vector<float> heights;
+    tree.Walk(Vec3(0, 0, 10), [&](const Triangle& t) { heights.push_back(t.mPos[0].z); });
+    EXPECT_EQ(heights, std::vector<float>({0.0f, 1.0f}));
+
     BSPTree none;
     none.Build({Triangle(), Triangle()});
     EXPECT_EQ(none.Root(), nullptr);

@@ -182,6 +182,11 @@ TEST(Degenerate, TrianglesWithoutAPlaneAreRecognised) {
     EXPECT_TRUE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(nan, 0, 0), Vec3(0, 1, 0))));
     EXPECT_TRUE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1e-30f, 0, 0), Vec3(0, 1e-30f, 0))));
     EXPECT_TRUE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1e30f, 0, 0), Vec3(0, 1e30f, 0))));
+    // Normals whose squared length overflows: the unit normal comes out zero
+    // while the raw plane stays finite.
+    EXPECT_TRUE(IsDegenerate(Triangle(Vec3(1e10f, 0, 0), Vec3(0, 1e10f, 0), Vec3(0, 0, 1e10f))));
+    EXPECT_TRUE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1e19f, 0, 0), Vec3(0, 1e19f, 0))));
+    EXPECT_FALSE(IsDegenerate(Triangle(Vec3(1e9f, 0, 0), Vec3(0, 1e9f, 0), Vec3(0, 0, 1e9f))));
     // Small but well-formed triangles keep their plane.
     EXPECT_FALSE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1e-4f, 0, 0), Vec3(0, 1e-4f, 0))));
     EXPECT_FALSE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0))));

@@ -296,6 +296,10 @@ TEST(ImageRefusals, CreateParameters) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
                             "ORV::Image::Create", "Image is too large (65536 x 16384, 32 bits)!!"));
+    // Sizes whose 64-bit product wraps to 0 bytes (2^64) are refused the same way.
+    r = RunInChild([] { Image::Create(1u << 30, 1u << 29, 32); });
+    EXPECT_EQ(r.out, report("ORV_ASSERT_MESG: byteNum <= MAX_BYTE_NUM", "byteNum <= MAX_BYTE_NUM", 1,
+                            "ORV::Image::Create", "Image is too large (1073741824 x 536870912, 32 bits)!!"));
 }
 
 TEST(ImageRefusals, FileNames) {
@@ -332,6 +336,19 @@ TEST(ImageRefusals, UnreadableFiles) {
               report("ORV_ASSERT_MESG: (fileSize >= 0) && (static_cast<uint64_t>(fileSize) <= MAX_BYTE_NUM)",
                      "ORV_ASSERT_MESG((fileSize >= 0)", 1, "ORV::Image::Load",
                      "Error in reading '" + name + "'\n"));
+    // A kernel attribute file states 4096 bytes and reads back far fewer.
+    const char* pShort = "/sys/devices/system/cpu/online";
+    if (access(pShort, R_OK) != 0) GTEST_SKIP() << pShort << " is needed for a short read";
+    r = RunInChild([pShort] {
+        TempDir d;
+        std::string link = d.Path("short.tga");
+        printf("%s|", link.c_str());
+        if (symlink(pShort, link.c_str()) == 0) Image::Load(link.c_str());
+    });
+    name = r.out.substr(0, r.out.find('|'));
+    EXPECT_EQ(r.out.substr(name.size() + 1),
+              report("ORV_ASSERT_MESG: readSize == fileSize", "ORV_ASSERT_MESG(readSize", 1,
+                     "ORV::Image::Load", "Error in reading '" + name + "'\n"));
 }
 
 TEST(ImageRefusals, UnsupportedTypesAndDepths) {

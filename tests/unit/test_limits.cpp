@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPRules.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
@@ -123,6 +124,7 @@ TEST(Limits, StatedValues) {
     // docs/bad-input.md states these figures; a change must change both.
     EXPECT_EQ(ORV::MAX_FILE_SIZE, 64u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_IMAGE_BYTE_NUM, 64u * 1024 * 1024);
+    EXPECT_EQ(ORV::MAX_IMAGE_FILE_SIZE, 18u + 255u + 4096u * 4096u * 4u + 26u);
     EXPECT_EQ(ORV::MAX_TOKEN_NUM, 16u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_MESH_ELEMENT_NUM, 1024u * 1024);
     EXPECT_EQ(MAX_BUILD_GROWTH, 256u);
@@ -161,23 +163,27 @@ TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
 
 TEST(LimitFileSize, ImageFilePastTheLimitIsRefusedBeforeItIsRead) {
     TempDir dir;
-    const long long limit = ORV::MAX_FILE_SIZE;
-    std::string big = dir.Sparse("big.tga", limit + 1, tgaHeader(2, 2, 24));
+    // The largest image the pixel limit allows, after the longest image ID
+    // and followed by a TGA 2.0 footer: exactly the file limit.
+    std::string head = tgaHeader(4096, 4096, 32);
+    head[0] = static_cast<char>(255);
+    const long long limit = ORV::MAX_IMAGE_FILE_SIZE;
+    std::string big = dir.Sparse("big.tga", limit + 1, head);
     auto r = RunInChild([&] { Image::Load(big.c_str()); });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, mesgReport(kImage, "fileSize <= static_cast<long>(MAX_FILE_SIZE)",
+    EXPECT_EQ(r.out, mesgReport(kImage, "fileSize <= static_cast<long>(MAX_IMAGE_FILE_SIZE)",
                                 "ORV::Image::Load",
-                                "'" + big + "' is too large (67108865 bytes, more than 67108864)!!"));
+                                "'" + big + "' is too large (" + std::to_string(limit + 1) +
+                                    " bytes, more than " + std::to_string(limit) + ")!!"));
 
-    // At the limit the file is read and decoded: here a picture of 2 x 2
-    // pixels followed by 64 MB of ignored bytes.
-    std::string edge = dir.Sparse("edge.tga", limit, tgaHeader(2, 2, 24));
+    // At the limit the file is read and decoded.
+    std::string edge = dir.Sparse("edge.tga", limit, head);
     r = RunInChild([&] {
         Image* pImage = Image::Load(edge.c_str());
         printf("%u x %u", pImage->SizeX(), pImage->SizeY());
     });
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "2 x 2");
+    EXPECT_EQ(r.out, "4096 x 4096");
 }
 
 TEST(LimitImage, PixelBlocksPastTheLimitAreRefusedBeforeAllocation) {
@@ -279,6 +285,16 @@ TEST(LimitTree, ABuildThatWouldGrowPastItsMultipleIsRefused) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, mesgReport(kTree, "held <= heldMax", "BSPTree::BuildNode",
                                 "Cutting would grow the tree past 16384 triangles (48 given)!!"));
+
+    // A cap (the tree fuzz target's) refuses the same build far earlier.
+    r = RunInChild([] {
+        BSPBuildSettings capped;
+        capped.growthCap = 1000;
+        BSPTree tree;
+        tree.Build(crossedSlabs(12), capped);
+    });
+    EXPECT_EQ(r.out, mesgReport(kTree, "held <= heldMax", "BSPTree::BuildNode",
+                                "Cutting would grow the tree past 1000 triangles (36 given)!!"));
 
     // 36 triangles growing more than 200-fold stay within their 13312.
     BSPTree tree;

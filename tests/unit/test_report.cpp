@@ -104,6 +104,30 @@ TEST(Report, ConditionIsEvaluatedOnce) {
     EXPECT_EQ(r.out, "2");
 }
 
+// On a terminal a report waits for one key, read without echo, before it
+// exits; a job in the background may not touch the terminal and ends at once.
+TEST(ReportKeyWait, InTheForegroundWaitsForOneKeyWithoutEcho) {
+    orvtest::TerminalChild child([] { Probe::Widget::HaltWithMessage(7); }, false);
+    const std::string report =
+        header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
+        "Mesg: Invalid front list size: 7\n";
+    ASSERT_TRUE(child.WaitUntil([&] { return child.Out() == report && !child.Canonical(); }));
+    EXPECT_FALSE(child.Ended()) << "the report ended without a key";
+    child.Press('q');
+    auto r = child.Finish();
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, report);
+}
+
+TEST(ReportKeyWait, InTheBackgroundEndsAtOnce) {
+    orvtest::TerminalChild child([] { Probe::Widget::HaltWithMessage(7); }, true);
+    auto r = child.Finish();
+    EXPECT_FALSE(r.stopped) << "stopped for touching the terminal";
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, header("ORV_HALT:", Probe::kHaltMesgLine, "Probe::Widget::HaltWithMessage") +
+                         "Mesg: Invalid front list size: 7\n");
+}
+
 TEST(Report, FuncNameDropsReturnTypeAndParameters) {
     using ORV::Report::FuncName;
     EXPECT_STREQ(FuncName("static ORV::Image* ORV::Image::Load(const char*)"), "ORV::Image::Load");
@@ -116,6 +140,15 @@ TEST(Report, FuncNameDropsReturnTypeAndParameters) {
     EXPECT_STREQ(FuncName("T ORV::Min(T, T) [with T = float]"), "ORV::Min");
     EXPECT_STREQ(FuncName("unsigned int ORV::FrameCounter()"), "ORV::FrameCounter");
     EXPECT_STREQ(FuncName("bool X::operator()(int) const"), "X::operator()");
+    // Anonymous namespaces as GCC and clang spell them.
+    EXPECT_STREQ(FuncName("void {anonymous}::NodeLoop::Run(std::vector<{anonymous}::Pending>&, bool)"),
+                 "{anonymous}::NodeLoop::Run");
+    EXPECT_STREQ(FuncName("void (anonymous namespace)::NodeLoop::Run(std::vector<Pending> &, bool)"),
+                 "(anonymous namespace)::NodeLoop::Run");
+    EXPECT_STREQ(FuncName("bool N::A::operator<(const N::A&) const"), "N::A::operator<");
+    EXPECT_STREQ(FuncName("bool N::operator>(const N::A &, int)"), "N::operator>");
+    EXPECT_STREQ(FuncName("N::A &N::A::operator<<=(int)"), "N::A::operator<<=");
+    EXPECT_STREQ(FuncName("bool N::A::operator bool() const"), "N::A::operator bool");
 }
 
 TEST(Report, StandardAssertionStaysActiveInEveryBuild) {

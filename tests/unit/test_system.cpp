@@ -19,14 +19,22 @@ using orvtest::RunInChild;
 using ORV::Platform::CentredOrigin;
 
 TEST(CentredOrigin, HalvesTheSpareRoomTowardZero) {
-    EXPECT_EQ(CentredOrigin(1920, 800), 560);
-    EXPECT_EQ(CentredOrigin(1080, 600), 240);
-    EXPECT_EQ(CentredOrigin(1025, 800), 112);
-    EXPECT_EQ(CentredOrigin(800, 800), 0);
+    EXPECT_EQ(CentredOrigin(0, 1920, 800), 560);
+    EXPECT_EQ(CentredOrigin(0, 1080, 600), 240);
+    EXPECT_EQ(CentredOrigin(0, 1025, 800), 112);
+    EXPECT_EQ(CentredOrigin(0, 800, 800), 0);
     // Larger than the screen: negative, and -121 / 2 is -60, not -61.
-    EXPECT_EQ(CentredOrigin(1280, 1400), -60);
-    EXPECT_EQ(CentredOrigin(1280, 1401), -60);
-    EXPECT_EQ(CentredOrigin(0, std::numeric_limits<uint32_t>::max()), -2147483647);
+    EXPECT_EQ(CentredOrigin(0, 1280, 1400), -60);
+    EXPECT_EQ(CentredOrigin(0, 1280, 1401), -60);
+    EXPECT_EQ(CentredOrigin(0, 0, std::numeric_limits<uint32_t>::max()), -2147483647);
+}
+
+// A primary screen beside or above another one does not start at 0.
+TEST(CentredOrigin, StartsFromTheScreensPosition) {
+    EXPECT_EQ(CentredOrigin(1920, 1920, 800), 2480);
+    EXPECT_EQ(CentredOrigin(-1080, 1080, 600), -840);
+    EXPECT_EQ(CentredOrigin(-16, 0, std::numeric_limits<uint32_t>::max()),
+              std::numeric_limits<int>::min());
 }
 
 TEST(SystemSingleton, InstanceIsOneObjectUntilDestroyed) {
