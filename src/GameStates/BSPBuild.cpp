@@ -74,7 +74,6 @@ struct Shared {
     bspsearch::Context search;
     std::atomic<size_t> nodeNum{0};
     std::atomic<size_t> left;  // triangles in lists still waiting for their nodes
-    std::atomic<uint64_t> sorted{0};
     bool finished = false;
 
     Shared(const BSPBuildSettings& s, size_t given) : settings(s), search(s), left(given) {}
@@ -89,11 +88,6 @@ struct Shared {
         finished = true;
         if (settings.progress)
             settings.progress(BSPBuildProgress{nodeNum.load(), left.load(), true});
-        if (settings.pWork != nullptr) {
-            settings.pWork->scored += search.mScored.load();
-            settings.pWork->carried += search.mCarried.load();
-            settings.pWork->sorted += sorted.load();
-        }
     }
 };
 
@@ -109,6 +103,7 @@ public:
 
     uint32_t mDepth = 0;          // deepest node made
     uint32_t mDegenerateNum = 0;  // pieces left out
+    uint64_t mSorted = 0;         // triangles classified against their node's splitter
     Growth mGrowth;
 
 private:
@@ -207,7 +202,7 @@ Sides NodeLoop::classify(const std::vector<Triangle>& list, size_t splitIndex,
         sides.back += c == TRI_BACK;
         sides.cut += c == TRI_SPANNING;
     }
-    mShared.sorted.fetch_add(list.size() - 1, std::memory_order_relaxed);
+    mSorted += list.size() - 1;
     return sides;
 }
 
@@ -292,6 +287,7 @@ bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
         for (const NodeLoop& s : side) {
             mDepth = ORV::Max(mDepth, s.mDepth);
             mDegenerateNum += s.mDegenerateNum;
+            mSorted += s.mSorted;
             mGrowth.change += s.mGrowth.change;
             mGrowth.held = static_cast<size_t>(static_cast<int64_t>(mGrowth.held) + s.mGrowth.change);
         }
@@ -360,6 +356,11 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list,
     const size_t held = loop.mGrowth.held;
     const size_t heldMax = loop.mGrowth.limit;
     shared.Finish();
+    if (settings.pWork != nullptr) {
+        settings.pWork->scored += shared.search.mScored.load();
+        settings.pWork->carried += shared.search.mCarried.load();
+        settings.pWork->sorted += loop.mSorted;
+    }
     ORV_ASSERT_MESG(held <= heldMax, "Cutting would grow the tree past %zu triangles (%zu given)!!",
                     heldMax, given);
     mDepth = loop.mDepth;

@@ -17,14 +17,11 @@
 #define BSP_SEARCH_H
 
 #include "BSPBuild.h"
-#include "ThreadPool.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <vector>
 
 namespace bspsearch {
@@ -35,13 +32,12 @@ constexpr size_t PARALLEL_MIN = 512;
 struct Kernel;
 
 // What the searches of one build share: the weights, the kernel, the threads
-// (the pool is made on first use) and the classifications made. Safe to use
-// from the build's threads at once.
+// (ThreadPool::TryRunShared) and the classifications made. Safe to use from
+// the build's threads at once.
 class Context {
 public:
     // Reports a kernel width other than 0, 4, 8 or 16.
     explicit Context(const BSPBuildSettings& settings);
-    ~Context();
 
     float SplitWeight() const { return mSplitWeight; }
     float BalanceWeight() const { return mBalanceWeight; }
@@ -55,16 +51,17 @@ public:
     // RunOnThreads, or job(0, 1) on this thread alone when it is refused.
     void Run(const std::function<void(unsigned, unsigned)>& job);
 
-    std::atomic<uint64_t> mScored{0};
-    std::atomic<uint64_t> mCarried{0};
-
 private:
     float mSplitWeight;
     float mBalanceWeight;
     const Kernel* mpKernel;
     unsigned mThreads;
-    std::mutex mPoolMutex;
-    std::unique_ptr<ThreadPool> mpPool;
+
+public:
+    // The classifications made. Apart from the fields every search reads, so
+    // that adding to them does not slow another thread's reads.
+    alignas(64) std::atomic<uint64_t> mScored{0};
+    std::atomic<uint64_t> mCarried{0};
 };
 
 // The index of the splitter of list (two or more triangles): the lowest

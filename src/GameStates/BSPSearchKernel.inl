@@ -28,8 +28,8 @@ inline void sides(const typename Lanes<W>::F& nx, const typename Lanes<W>::F& ny
                   typename Lanes<W>::I* pB) {
     typedef typename Lanes<W>::F F;
     F hi, lo;
-    splat<W>(sBand, &hi);
-    splat<W>(-sBand, &lo);
+    splat<W>(sBand.value, &hi);
+    splat<W>(-sBand.value, &lo);
     const F s0 = nx * v[0] + ny * v[1] + nz * v[2] + d;
     const F s1 = nx * v[3] + ny * v[4] + nz * v[5] + d;
     const F s2 = nx * v[6] + ny * v[7] + nz * v[8] + d;

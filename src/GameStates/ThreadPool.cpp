@@ -1,5 +1,8 @@
-// ThreadPool.cpp - the workers and the handoff of one job at a time.
+// ThreadPool.cpp - the workers, the handoff of one job at a time, and the
+// pool the builds share.
 #include "ThreadPool.h"
+
+#include <unistd.h>
 
 ThreadPool::ThreadPool(unsigned threads) : mThreads(threads > 0 ? threads : 1) {
     for (unsigned k = 1; k < mThreads; ++k) mWorkers.emplace_back([this, k] { work(k); });
@@ -49,4 +52,38 @@ void ThreadPool::work(unsigned k) {
         std::lock_guard<std::mutex> lock(mMutex);
         if (--mPending == 0) mDone.notify_one();
     }
+}
+
+namespace {
+
+// The pool the builds share, and the process that made it; its own cache
+// line, as every search of a build tries its flag.
+struct alignas(64) SharedPool {
+    std::atomic<bool> mBusy{false};  // one TryRunShared at a time
+    ThreadPool* mpPool = nullptr;
+    pid_t mPid = 0;
+    ~SharedPool() {
+        // An inherited copy has no workers to join: it is left alone.
+        if (mPid == getpid()) delete mpPool;
+    }
+};
+SharedPool sShared;
+
+}  // namespace
+
+bool ThreadPool::TryRunShared(unsigned threads, const std::function<void(unsigned)>& job) {
+    bool idle = false;
+    if (!sShared.mBusy.compare_exchange_strong(idle, true)) return false;
+    if (sShared.mpPool != nullptr && sShared.mPid != getpid()) sShared.mpPool = nullptr;
+    if (sShared.mpPool != nullptr && sShared.mpPool->Threads() != threads) {
+        delete sShared.mpPool;
+        sShared.mpPool = nullptr;
+    }
+    if (sShared.mpPool == nullptr) {
+        sShared.mpPool = new ThreadPool(threads);
+        sShared.mPid = getpid();
+    }
+    const bool ran = sShared.mpPool->TryRun(job);
+    sShared.mBusy.store(false);
+    return ran;
 }
