@@ -10,11 +10,12 @@ struct Lanes {
     typedef int32_t I __attribute__((vector_size(4 * W)));
 };
 
-// Every lane set to s. (Vectors pass by pointer: a vector returned by value
-// would differ between the instances' calling conventions.)
+// Every lane set to s: s - 0 is s exactly, signed zeros included, and
+// compiles to one broadcast. (Vectors pass by pointer: a vector returned by
+// value would differ between the instances' calling conventions.)
 template <int W>
 inline void splat(float s, typename Lanes<W>::F* pV) {
-    for (int k = 0; k < W; ++k) (*pV)[k] = s;
+    *pV = s - typename Lanes<W>::F{};
 }
 
 // The sides of W (plane, triangle) pairs at once: *pF is -1 in the lanes
