@@ -194,14 +194,19 @@ Sides NodeLoop::classify(const std::vector<Triangle>& list, size_t splitIndex,
                          const Plane& plane) {
     Sides sides;
     sides.of.resize(list.size());
+    // Counted in locals: the byte stores into sides.of could alias the fields.
+    size_t front = 0, back = 0, cut = 0;
     for (size_t i = 0; i < list.size(); ++i) {
         if (i == splitIndex) continue;
         const TriClass c = ClassifyTriangle(plane, list[i]);
         sides.of[i] = static_cast<uint8_t>(c);
-        sides.front += c == TRI_FRONT;
-        sides.back += c == TRI_BACK;
-        sides.cut += c == TRI_SPANNING;
+        front += c == TRI_FRONT;
+        back += c == TRI_BACK;
+        cut += c == TRI_SPANNING;
     }
+    sides.front = front;
+    sides.back = back;
+    sides.cut = cut;
     mSorted += list.size() - 1;
     return sides;
 }

@@ -358,8 +358,11 @@ void CarriedCounts::resize(size_t n) {
 }
 
 void CarriedCounts::Clear() {
-    for (std::vector<float>* p : {&mNx, &mNy, &mNz, &mD}) std::vector<float>().swap(*p);
-    for (std::vector<int32_t>* p : {&mFront, &mBack, &mCut}) std::vector<int32_t>().swap(*p);
+    // The columns are sized together: one empty, all are.
+    if (!empty()) {
+        for (std::vector<float>* p : {&mNx, &mNy, &mNz, &mD}) std::vector<float>().swap(*p);
+        for (std::vector<int32_t>* p : {&mFront, &mBack, &mCut}) std::vector<int32_t>().swap(*p);
+    }
     mCountAll = false;
     mSearched = 0;
 }
