@@ -176,13 +176,6 @@ constexpr uint32_t MAX_IMAGE_FILE_SIZE = 18u + 255u + MAX_IMAGE_BYTE_NUM + 26u;
 constexpr uint32_t MAX_TOKEN_NUM = 16u << 20;
 // Elements of one mesh section: triangles, and values of each attribute.
 constexpr uint32_t MAX_MESH_ELEMENT_NUM = 1u << 20;
-// Triangles (whole or cut) a BSP build may hold: MAX_BUILD_GROWTH per
-// triangle it was given plus BUILD_GROWTH_SLACK (a few triangles can cut each
-// other into many pieces), and never more than MAX_BUILD_TRI_NUM (about
-// 1 GB). Cutting can multiply a hostile soup quadratically or worse.
-constexpr uint32_t MAX_BUILD_GROWTH = 256;
-constexpr uint32_t BUILD_GROWTH_SLACK = 4096;
-constexpr uint32_t MAX_BUILD_TRI_NUM = 8u << 20;
 
 // ---------------------------------------------------------------------------
 // Scalar templates. Min returns the second argument on a tie and Max the

@@ -1,618 +1,399 @@
-// BSPBuild.cpp - the splitter search: four-lane classification kernels,
-// counts carried down chains, and the worker threads.
+// BSPBuild.cpp - the tree's construction: Build, BuildNode and the splitter
+// choice around one node loop, which applies the rules of BSPRules.h to one
+// node after another. Around the loop, in small pieces of their own: the
+// growth guard, the in-place reuse of a node's list, what the fast search
+// carries down chains, and the two sides of a large node built side by side.
 #include "BSPBuild.h"
 
-#include <algorithm>
+#include "BSPProgress.h"
+#include "BSPSearch.h"
+#include "BSPTree.h"
+
 #include <atomic>
-#include <cmath>
-#include <condition_variable>
-#include <cstring>
-#include <functional>
-#include <limits>
-#include <mutex>
-#include <thread>
+#include <utility>
 
-#include <unistd.h>
-
-namespace bspbuild {
+// The demo's weights; its keys 3 and 4 raise them between builds.
+float BSPTree::sSplitWeight = START_SPLIT_WEIGHT;
+float BSPTree::sBalanceWeight = START_BALANCE_WEIGHT;
 
 namespace {
 
-typedef float VecF __attribute__((vector_size(16)));
-typedef int32_t VecI __attribute__((vector_size(16)));
-constexpr size_t LANES = 4;
-// Lists at least this long look for a promising first candidate on a sample.
-constexpr size_t SAMPLE_MIN = 256;
-constexpr size_t SAMPLE_NUM = 64;
-// Triangles classified between two checks of a candidate's partial score.
-constexpr size_t BLOCK = 256;
-// Candidates a thread takes at a time.
-constexpr size_t CHUNK = 8;
+// A subtree still to build, with the parent's slot that receives it.
+struct Pending {
+    uint32_t depth;
+    std::vector<Triangle> list;
+    BSPNode** ppSlot;
+    bspsearch::CarriedCounts counts;  // what the fast search carries into this list
+};
 
-// The float bound of ClassifyTriangle's band: for a float s, s > EPSILON in
-// double exactly when s > bound, and s < -EPSILON exactly when s < -bound.
-float bandBound() {
-    float f = static_cast<float>(CLASSIFY_EPSILON);
-    while (static_cast<double>(f) > CLASSIFY_EPSILON) f = std::nextafter(f, 0.0f);
-    while (static_cast<double>(std::nextafter(f, 1.0f)) <= CLASSIFY_EPSILON)
-        f = std::nextafter(f, 1.0f);
-    return f;
-}
-const float sBand = bandBound();
+// Every triangle of a node's list but the splitter, classified.
+struct Sides {
+    std::vector<uint8_t> of;  // TRI_* by list position
+    size_t front = 0, back = 0, cut = 0;
+};
 
-inline VecF splat(float s) { return VecF{s, s, s, s}; }
-inline VecF load(const float* p) {
-    VecF v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-inline VecI loadI(const int32_t* p) {
-    VecI v;
-    std::memcpy(&v, p, sizeof(v));
-    return v;
-}
-inline void storeI(int32_t* p, const VecI& v) { std::memcpy(p, &v, sizeof(v)); }
+// What two subtrees built side by side share: a bound on the triangles held,
+// and whether either side gave up.
+struct Fork {
+    size_t heldBase;                 // held when the sides were handed out
+    std::atomic<size_t> rise{0};     // every growth of either side, none taken back
+    std::atomic<bool> failed{false};
+};
 
-inline float scoreOf(int32_t front, int32_t back, int32_t cut, float splitWeight,
-                     float balanceWeight) {
-    return static_cast<float>(std::max(front, back)) * balanceWeight +
-           static_cast<float>(cut) * splitWeight;
-}
+// The triangles held in lists and nodes may not pass the build's limit. In
+// order the count is exact, and the build stops where it passes (BuildNode
+// then reports). Built side by side, where the order of the two sides'
+// growths is not the build's, each side only bounds the count by the sum of
+// every growth either made, and gives up where that bound passes the limit,
+// so that the build is made again in order and stops where it would have.
+struct Growth {
+    size_t limit;
+    size_t held;            // in order: the triangles held
+    Fork* pFork = nullptr;  // side by side: the shared bound
+    int64_t change = 0;     // this loop's net change, for the loop that forked
 
-// The candidate plane of the score rule: raw, then normalised.
-inline Plane candidatePlane(const Triangle& tri) {
-    Plane plane(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
-    plane.Normalize();
-    return plane;
-}
-
-// A list's corners as nine columns (x0 y0 z0 x1 ... z2), padded to whole
-// blocks of the widest kernel with NaN, which classifies as coplanar and so
-// counts nowhere.
-constexpr size_t PAD = 16;
-
-struct Columns {
-    std::vector<float> mCol[9];
-    size_t mNum = 0;
-    size_t mPadded = 0;
-
-    void Load(const std::vector<Triangle>& list, size_t first = 0, size_t stride = 1,
-              size_t num = SIZE_MAX) {
-        mNum = std::min(num, (list.size() - first + stride - 1) / stride);
-        mPadded = (mNum + PAD - 1) / PAD * PAD;
-        for (int c = 0; c < 9; ++c)
-            mCol[c].assign(mPadded, std::numeric_limits<float>::quiet_NaN());
-        for (size_t i = 0; i < mNum; ++i) {
-            const Triangle& tri = list[first + i * stride];
-            for (int k = 0; k < 3; ++k) {
-                mCol[3 * k + 0][i] = tri.mPos[k].x;
-                mCol[3 * k + 1][i] = tri.mPos[k].y;
-                mCol[3 * k + 2][i] = tri.mPos[k].z;
-            }
+    // A node turned before triangles into after; false where the build must
+    // stop (in order) or give up (side by side).
+    bool Allow(size_t before, size_t after) {
+        change += static_cast<int64_t>(after) - static_cast<int64_t>(before);
+        if (pFork == nullptr) {
+            held = held + after - before;
+            return held <= limit;
         }
+        if (after <= before) return true;
+        const size_t rise = pFork->rise.fetch_add(after - before) + (after - before);
+        if (pFork->heldBase + rise <= limit) return true;
+        pFork->failed.store(true);
+        return false;
     }
 };
 
-struct Candidate {
-    int32_t mFront, mBack, mCut;
-};
+// What every loop of one build shares.
+struct Shared {
+    const BSPBuildSettings& settings;
+    bspsearch::Context search;
+    std::atomic<size_t> nodeNum{0};
+    std::atomic<size_t> left;  // triangles in lists still waiting for their nodes
+    bool finished = false;
 
-// Classifies triangles [begin, end) (whole blocks of PAD) of the columns
-// against the plane (nx, ny, nz, d) and adds them to *pCounts. Each distance
-// is ((nx x + ny y) + nz z) + d in single precision, as Plane::Distance
-// computes it; a lane's true comparison is -1. One body, three widths:
-// lanes of any width give the same bits.
-#define ORV_COUNT_RANGE_BODY(VF, VI, W)                                                     \
-    VF nx, ny, nz, d, hi, lo;                                                              \
-    for (size_t k = 0; k < W; ++k) {                                                       \
-        nx[k] = plane[0];                                                                  \
-        ny[k] = plane[1];                                                                  \
-        nz[k] = plane[2];                                                                  \
-        d[k] = plane[3];                                                                   \
-        hi[k] = sBand;                                                                     \
-        lo[k] = -sBand;                                                                    \
-    }                                                                                      \
-    VI front = {}, back = {}, cut = {};                                                    \
-    for (size_t j = begin; j < end; j += W) {                                              \
-        VF v[9];                                                                           \
-        for (int k = 0; k < 9; ++k) std::memcpy(&v[k], c[k] + j, sizeof(VF));              \
-        VF s0 = nx * v[0] + ny * v[1] + nz * v[2] + d;                                     \
-        VF s1 = nx * v[3] + ny * v[4] + nz * v[5] + d;                                     \
-        VF s2 = nx * v[6] + ny * v[7] + nz * v[8] + d;                                     \
-        VI f = (s0 > hi) | (s1 > hi) | (s2 > hi);                                          \
-        VI b = (s0 < lo) | (s1 < lo) | (s2 < lo);                                          \
-        VI both = f & b;                                                                   \
-        front -= f;                                                                        \
-        back -= b;                                                                         \
-        cut -= both;                                                                       \
-    }                                                                                      \
-    int32_t sums[3] = {0, 0, 0};                                                           \
-    for (size_t k = 0; k < W; ++k) {                                                       \
-        sums[0] += front[k];                                                               \
-        sums[1] += back[k];                                                                \
-        sums[2] += cut[k];                                                                 \
-    }                                                                                      \
-    pCounts->mFront += sums[0] - sums[2];                                                  \
-    pCounts->mBack += sums[1] - sums[2];                                                   \
-    pCounts->mCut += sums[2];
+    Shared(const BSPBuildSettings& s, size_t given) : settings(s), search(s), left(given) {}
+    // Also when a report unwinds the build (the fuzz targets' reports throw).
+    ~Shared() { Finish(); }
 
-typedef float VecF8 __attribute__((vector_size(32)));
-typedef int32_t VecI8 __attribute__((vector_size(32)));
-typedef float VecF16 __attribute__((vector_size(64)));
-typedef int32_t VecI16 __attribute__((vector_size(64)));
-
-using CountRangeFn = void (*)(const float* const* c, size_t begin, size_t end,
-                              const float* plane, Candidate* pCounts);
-
-void countRange4(const float* const* c, size_t begin, size_t end, const float* plane,
-                 Candidate* pCounts) {
-    ORV_COUNT_RANGE_BODY(VecF, VecI, 4)
-}
-
-__attribute__((target("avx2"))) void countRange8(const float* const* c, size_t begin,
-                                                 size_t end, const float* plane,
-                                                 Candidate* pCounts) {
-    ORV_COUNT_RANGE_BODY(VecF8, VecI8, 8)
-}
-
-__attribute__((target("avx512f"))) void countRange16(const float* const* c, size_t begin,
-                                                     size_t end, const float* plane,
-                                                     Candidate* pCounts) {
-    ORV_COUNT_RANGE_BODY(VecF16, VecI16, 16)
-}
-
-#undef ORV_COUNT_RANGE_BODY
-
-// The widest kernel this processor runs.
-CountRangeFn pickKernel(int width) {
-    __builtin_cpu_init();
-    if (width >= 16 && __builtin_cpu_supports("avx512f")) return countRange16;
-    if (width >= 8 && __builtin_cpu_supports("avx2")) return countRange8;
-    return countRange4;
-}
-std::atomic<CountRangeFn> sCountRange{pickKernel(16)};
-
-// The best (score, list position) so far. A candidate wins with a lower
-// score, or with an equal one from earlier in the list; nothing wins without
-// beating the start score.
-struct Best {
-    float mScore;
-    size_t mIndex = SIZE_MAX;
-    bool mFound = false;
-
-    bool Beaten(float score, size_t index) const {
-        return score < mScore || (mFound && score == mScore && index < mIndex);
+    void Progress(size_t nodes, size_t trianglesLeft) {
+        if (settings.progress) settings.progress(BSPBuildProgress{nodes, trianglesLeft, false});
     }
-    void Offer(float score, size_t index) {
-        if (!Beaten(score, index)) return;
-        mScore = score;
-        mIndex = index;
-        mFound = true;
-    }
-    void Merge(const Best& other) {
-        if (other.mFound) Offer(other.mScore, other.mIndex);
+    void Finish() {
+        if (finished) return;
+        finished = true;
+        if (settings.progress)
+            settings.progress(BSPBuildProgress{nodeNum.load(), left.load(), true});
     }
 };
 
-// Counts candidate i of list against every other triangle. With bound set,
-// gives up (returns false) at the end of a block once the partial score
-// cannot beat best, or is above beatenAbove (a score some candidate has):
-// every count only grows, so the full score could not win either.
-bool countCandidate(const std::vector<Triangle>& list, const Columns& cols, size_t i,
-                    const Plane& plane, float splitWeight, float balanceWeight, bool bound,
-                    const Best& best, float beatenAbove, Candidate* pOut, uint64_t* pWork) {
-    // The candidate itself is in the columns: take its own side off first,
-    // so every partial count stays at or below the final one.
-    Candidate c{0, 0, 0};
-    switch (ClassifyTriangle(plane, list[i])) {
-    case TRI_FRONT: c.mFront = -1; break;
-    case TRI_BACK: c.mBack = -1; break;
-    case TRI_SPANNING: c.mCut = -1; break;
-    default: break;
-    }
-    const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
-    const float* col[9];
-    for (int k = 0; k < 9; ++k) col[k] = cols.mCol[k].data();
-    const CountRangeFn countRange = sCountRange.load(std::memory_order_relaxed);
-    for (size_t begin = 0; begin < cols.mPadded; begin += BLOCK) {
-        const size_t end = std::min(cols.mPadded, begin + BLOCK);
-        countRange(col, begin, end, p, &c);
-        *pWork += end - begin;
-        if (bound && end < cols.mPadded) {
-            float partial = scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight);
-            if (!best.Beaten(partial, i) || partial > beatenAbove) return false;
-        }
-    }
-    *pOut = c;
-    return true;
-}
-
-// The worker threads, reused across nodes and builds.
-class Pool {
+// The node loop over one stack of pending subtrees, on one thread.
+class NodeLoop {
 public:
-    explicit Pool(unsigned threads) : mThreads(threads) {
-        for (unsigned k = 1; k < threads; ++k) mWorkers.emplace_back([this, k] { loop(k); });
-    }
-    ~Pool() {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mStop = true;
-        }
-        mWake.notify_all();
-        for (std::thread& t : mWorkers) t.join();
-    }
-    unsigned Threads() const { return mThreads; }
+    NodeLoop(Shared& shared, Growth growth, bool reports)
+        : mGrowth(growth), mShared(shared), mReports(reports) {}
 
-    // Runs job(k) for k = 0 (this thread) up to Threads() - 1 and waits for all.
-    void Run(const std::function<void(unsigned)>& job) {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            mpJob = &job;
-            mPending = mThreads - 1;
-            ++mGeneration;
-        }
-        mWake.notify_all();
-        job(0);
-        std::unique_lock<std::mutex> lock(mMutex);
-        mDone.wait(lock, [this] { return mPending == 0; });
-        mpJob = nullptr;
-    }
+    // Builds every subtree on the stack, and those they make; returns early
+    // where the build stops or (side by side) gives up.
+    void Run(std::vector<Pending>& stack, bool mayFork);
+
+    uint32_t mDepth = 0;          // deepest node made
+    uint32_t mDegenerateNum = 0;  // pieces left out
+    uint64_t mSorted = 0;         // triangles classified against their node's splitter
+    Growth mGrowth;
 
 private:
-    void loop(unsigned k) {
-        uint64_t seen = 0;
-        for (;;) {
-            const std::function<void(unsigned)>* pJob;
-            {
-                std::unique_lock<std::mutex> lock(mMutex);
-                mWake.wait(lock, [&] { return mStop || mGeneration != seen; });
-                if (mStop) return;
-                seen = mGeneration;
-                pJob = mpJob;
+    BSPNode* newNode(const Pending& job);
+    size_t chooseSplitter(Pending& job);
+    Sides classify(const std::vector<Triangle>& list, size_t splitIndex, const Plane& plane);
+    bool sortAndCut(Pending& job, size_t splitIndex, const Plane& plane, const Sides& sides,
+                    BSPNode* pNode, Pending& front, Pending& back);
+    void placed(size_t nodeNum, size_t taken, size_t added);
+    bool forks(const Pending& front, const Pending& back) const;
+    bool buildSideBySide(Pending& front, Pending& back);
+    bool gaveUp() const {
+        return mGrowth.pFork != nullptr && mGrowth.pFork->failed.load(std::memory_order_relaxed);
+    }
+
+    Shared& mShared;
+    bool mReports;  // the loop on the calling thread shows the progress
+};
+
+void NodeLoop::Run(std::vector<Pending>& stack, bool mayFork) {
+    while (!stack.empty() && !gaveUp()) {
+        Pending job = std::move(stack.back());
+        stack.pop_back();
+        if (job.list.empty()) continue;
+        BSPNode* pNode = newNode(job);
+        const size_t nodeNum = mShared.nodeNum.fetch_add(1) + 1;
+        const size_t n = job.list.size();
+        if (n == 1) {
+            // A leaf of one triangle keeps its raw plane.
+            const Triangle& tri = job.list[0];
+            pNode->mPlane = Plane(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
+            pNode->mTriList.push_back(tri);
+            pNode->mType = BSPNode::TYPE_LEAF;
+            placed(nodeNum, 1, 0);
+            continue;
+        }
+
+        // 1. The splitter, and its unit plane.
+        const size_t splitIndex = chooseSplitter(job);
+        const Triangle splitter = job.list[splitIndex];
+        Plane plane;
+        plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
+        // 2. Every other triangle classified against it.
+        const Sides sides = classify(job.list, splitIndex, plane);
+        // 3. Coplanar triangles into the node in list order, the others to
+        // their sides, spanning ones cut into both.
+        Pending front{job.depth + 1, {}, &pNode->mpFront, {}};
+        Pending back{job.depth + 1, {}, &pNode->mpBack, {}};
+        if (!sortAndCut(job, splitIndex, plane, sides, pNode, front, back)) return;
+        // 4. The splitter after the coplanar triangles.
+        pNode->mPlane = plane;
+        pNode->mTriList.push_back(splitter);
+        const bool children = !front.list.empty() || !back.list.empty();
+        pNode->mType = children ? BSPNode::TYPE_INTERIOR : BSPNode::TYPE_LEAF;
+        const size_t sideNum = front.list.size() + back.list.size();
+        if (!mGrowth.Allow(n, sideNum + pNode->mTriList.size())) return;
+        placed(nodeNum, n, sideNum);
+        // 5. The back side is pushed first, so the front subtree is built
+        // completely before it.
+        if (mayFork && forks(front, back)) {
+            mayFork = false;
+            if (buildSideBySide(front, back)) continue;
+        }
+        stack.push_back(std::move(back));
+        stack.push_back(std::move(front));
+    }
+}
+
+BSPNode* NodeLoop::newNode(const Pending& job) {
+    if (job.depth > mDepth) mDepth = job.depth;
+    BSPNode* pNode = new BSPNode;
+    *job.ppSlot = pNode;
+    return pNode;
+}
+
+size_t NodeLoop::chooseSplitter(Pending& job) {
+    const BSPBuildSettings& settings = mShared.settings;
+    if (settings.search == SplitterSearch::Fast) return job.counts.ChooseSplitter(job.list, mShared.search);
+    uint64_t scored = 0;
+    const size_t index =
+        PlainSplitterIndex(job.list, settings.splitWeight, settings.balanceWeight, &scored);
+    mShared.search.mScored.fetch_add(scored, std::memory_order_relaxed);
+    return index;
+}
+
+Sides NodeLoop::classify(const std::vector<Triangle>& list, size_t splitIndex,
+                         const Plane& plane) {
+    Sides sides;
+    sides.of.resize(list.size());
+    // Counted in locals: the byte stores into sides.of could alias the fields.
+    size_t front = 0, back = 0, cut = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i == splitIndex) continue;
+        const TriClass c = ClassifyTriangle(plane, list[i]);
+        sides.of[i] = static_cast<uint8_t>(c);
+        front += c == TRI_FRONT;
+        back += c == TRI_BACK;
+        cut += c == TRI_SPANNING;
+    }
+    sides.front = front;
+    sides.back = back;
+    sides.cut = cut;
+    mSorted += list.size() - 1;
+    return sides;
+}
+
+// Step 3 of a node. The splitter is skipped rather than erased, so nothing
+// shifts. Without cuts the larger side is compacted within the node's own
+// list, which then becomes that side's list (with what the fast search
+// carries for it): a chain of nodes reuses one buffer all the way down.
+// False where a cut would halt: in order SplitTriangle halts here with its
+// report; side by side the fork gives up.
+bool NodeLoop::sortAndCut(Pending& job, size_t splitIndex, const Plane& plane,
+                          const Sides& sides, BSPNode* pNode, Pending& front, Pending& back) {
+    const int inPlace = (sides.cut != 0) ? 0 : (sides.front >= sides.back) ? TRI_FRONT : TRI_BACK;
+    Pending* pInPlace = (inPlace == TRI_FRONT) ? &front : (inPlace == TRI_BACK) ? &back : nullptr;
+    if (pInPlace != nullptr && mShared.settings.search == SplitterSearch::Fast) {
+        const size_t keep = (inPlace == TRI_FRONT) ? sides.front : sides.back;
+        pInPlace->counts = job.counts.ForChild(job.list, sides.of, inPlace, keep, mShared.search);
+    }
+    job.counts.Clear();
+    if (pInPlace != &front) front.list.reserve(sides.front + 2 * sides.cut);
+    if (pInPlace != &back) back.list.reserve(sides.back + 2 * sides.cut);
+
+    size_t write = 0;
+    for (size_t i = 0; i < job.list.size(); ++i) {
+        if (i == splitIndex) continue;
+        const Triangle& tri = job.list[i];
+        const int side = sides.of[i];
+        if (side == inPlace) job.list[write++] = tri;  // write <= i
+        else if (side == TRI_COPLANAR) pNode->mTriList.push_back(tri);
+        else if (side == TRI_FRONT) front.list.push_back(tri);
+        else if (side == TRI_BACK) back.list.push_back(tri);
+        else if (!KeepPieces(tri, plane, front.list, back.list, &mDegenerateNum)) {
+            if (mGrowth.pFork != nullptr) {
+                mGrowth.pFork->failed.store(true);
+                return false;
             }
-            (*pJob)(k);
-            std::lock_guard<std::mutex> lock(mMutex);
-            if (--mPending == 0) mDone.notify_one();
+            Triangle backPieces[2], frontPieces[2];
+            BSPTree::SplitTriangle(tri, plane, backPieces, frontPieces);  // halts
+            return false;
         }
     }
-
-    const unsigned mThreads;
-    std::vector<std::thread> mWorkers;
-    std::mutex mMutex;
-    std::condition_variable mWake, mDone;
-    const std::function<void(unsigned)>* mpJob = nullptr;
-    uint64_t mGeneration = 0;
-    unsigned mPending = 0;
-    bool mStop = false;
-};
-
-std::atomic<unsigned> sThreadRequest{0};
-std::atomic<uint64_t> sScored{0};
-std::atomic<uint64_t> sCarried{0};
-double sProgressDelay = 0.5;
-std::atomic<size_t> sGrowthCap{0};
-std::atomic<size_t> sForkMin{512};
-
-// The pool of this process. A forked child inherits the pointer but not the
-// threads: it makes its own and leaves the parent's untouched.
-struct PoolHolder {
-    std::atomic<bool> mBusy{false};  // one parallel run at a time
-    Pool* mpPool = nullptr;
-    pid_t mPid = 0;
-    std::vector<Pool*> mInherited;
-    ~PoolHolder() {
-        if (mPid == getpid()) delete mpPool;
+    if (pInPlace != nullptr) {
+        job.list.resize(write);
+        pInPlace->list = std::move(job.list);
     }
-};
-PoolHolder sPoolHolder;
-
-// Runs job(k, count) for every k below count on the pool's count threads and
-// returns true; false, running nothing, when only one thread is asked for or
-// the pool is busy (a search inside a subtree that is itself built on the
-// pool, or another build).
-bool runOnPool(const std::function<void(unsigned, unsigned)>& job) {
-    const unsigned want = ThreadCount();
-    PoolHolder& h = sPoolHolder;
-    bool idle = false;
-    if (want <= 1 || !h.mBusy.compare_exchange_strong(idle, true)) return false;
-    if (h.mpPool != nullptr && h.mPid != getpid()) {
-        h.mInherited.push_back(h.mpPool);
-        h.mpPool = nullptr;
-    }
-    if (h.mpPool != nullptr && h.mpPool->Threads() != want) {
-        delete h.mpPool;
-        h.mpPool = nullptr;
-    }
-    if (h.mpPool == nullptr) {
-        h.mpPool = new Pool(want);
-        h.mPid = getpid();
-    }
-    h.mpPool->Run([&](unsigned k) { job(k, want); });
-    h.mBusy.store(false);
     return true;
 }
 
-// Runs job over the pool, or on this thread alone (job(0, 1)).
-void runParallel(const std::function<void(unsigned, unsigned)>& job) {
-    if (!runOnPool(job)) job(0, 1);
+// A node took `taken` triangles from the lists and added `added` to them.
+void NodeLoop::placed(size_t nodeNum, size_t taken, size_t added) {
+    mShared.left.fetch_add(added);
+    const size_t left = mShared.left.fetch_sub(taken) - taken;
+    if (mReports) mShared.Progress(nodeNum, left);
 }
 
-float startScore(size_t n, float splitWeight, float balanceWeight) {
-    return static_cast<float>(n) * balanceWeight + static_cast<float>(n) * splitWeight;
+bool NodeLoop::forks(const Pending& front, const Pending& back) const {
+    const size_t forkMin = mShared.settings.forkMin;
+    return front.list.size() >= forkMin && back.list.size() >= forkMin &&
+           mShared.search.Threads() > 1;
+}
+
+// Builds the two subtrees on two threads and returns true. When a side gives
+// up (a cut that halts, or a growth that might pass the limit in order), what
+// both made is freed, the two lists are put back as they were, and false is
+// returned, so that the build goes on in order and ends as it would have.
+bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
+    Fork fork;
+    fork.heldBase = mGrowth.held;
+    std::vector<Triangle> frontCopy = front.list;
+    std::vector<Triangle> backCopy = back.list;
+    const uint32_t childDepth = front.depth;
+    const size_t leftBefore = mShared.left.load();
+    Growth sideGrowth{mGrowth.limit, mGrowth.held, &fork};
+    NodeLoop side[2] = {NodeLoop(mShared, sideGrowth, mReports), NodeLoop(mShared, sideGrowth, false)};
+    std::vector<Pending> stacks[2];
+    stacks[0].push_back(std::move(front));
+    stacks[1].push_back(std::move(back));
+    BSPNode** ppSlot[2] = {stacks[0].back().ppSlot, stacks[1].back().ppSlot};
+    const bool ran = mShared.search.RunOnThreads([&](unsigned k, unsigned) {
+        if (k < 2) side[k].Run(stacks[k], false);
+    });
+    if (ran && !fork.failed.load()) {
+        for (const NodeLoop& s : side) {
+            mDepth = ORV::Max(mDepth, s.mDepth);
+            mDegenerateNum += s.mDegenerateNum;
+            mSorted += s.mSorted;
+            mGrowth.change += s.mGrowth.change;
+            mGrowth.held = static_cast<size_t>(static_cast<int64_t>(mGrowth.held) + s.mGrowth.change);
+        }
+        return true;
+    }
+    for (int k = 0; k < 2; ++k) {
+        BSPTree::FreeNode(*ppSlot[k]);
+        *ppSlot[k] = nullptr;
+    }
+    mShared.left.store(leftBefore);
+    front = Pending{childDepth, std::move(frontCopy), ppSlot[0], {}};
+    back = Pending{childDepth, std::move(backCopy), ppSlot[1], {}};
+    return false;
+}
+
+// The demo's build: the two static weights, one thread per core, and the
+// progress line on standard output.
+BSPBuildSettings demoSettings(BSPProgressLine& line) {
+    BSPBuildSettings settings;
+    settings.splitWeight = BSPTree::sSplitWeight;
+    settings.balanceWeight = BSPTree::sBalanceWeight;
+    settings.progress = line.Callback();
+    return settings;
 }
 
 }  // namespace
 
-void Carry::Resize(size_t n) {
-    for (std::vector<float>* p : {&mNx, &mNy, &mNz, &mD}) p->resize(n);
-    for (std::vector<int32_t>* p : {&mFront, &mBack, &mCut}) p->resize(n);
+bool BSPTree::Build(const std::vector<Triangle>& list) {
+    BSPProgressLine line;
+    return Build(list, demoSettings(line));
 }
 
-void Carry::Clear() {
-    for (std::vector<float>* p : {&mNx, &mNy, &mNz, &mD}) std::vector<float>().swap(*p);
-    for (std::vector<int32_t>* p : {&mFront, &mBack, &mCut}) std::vector<int32_t>().swap(*p);
-}
-
-size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
-                      uint64_t* pWork) {
-    const size_t n = list.size();
-    if (n == 0) return 0;
-    // With both weights non-negative a score only grows with its counts.
-    const bool bound = balanceWeight >= 0.0f && splitWeight >= 0.0f;
-    const float none = scoreOf(0, 0, 0, splitWeight, balanceWeight);
-    const float inf = std::numeric_limits<float>::infinity();
-    // The first candidate alone often settles the search (a score of zero
-    // ends it): it is counted one by one before anything is laid out.
-    Best first{startScore(n, splitWeight, balanceWeight)};
-    uint64_t work = 0;
-    // Once even a candidate that counts nothing cannot beat the best, no
-    // later one can.
-    auto hopeless = [&](size_t i, const Best& best) { return bound && !best.Beaten(none, i); };
-    if (!hopeless(0, first)) {
-        const Plane plane = candidatePlane(list[0]);
-        Candidate c{0, 0, 0};
-        for (size_t j = 1; j < n; ++j) {
-            switch (ClassifyTriangle(plane, list[j])) {
-            case TRI_FRONT: ++c.mFront; break;
-            case TRI_BACK: ++c.mBack; break;
-            case TRI_SPANNING: ++c.mCut; break;
-            default: break;
-            }
-        }
-        work += n - 1;
-        first.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), 0);
+bool BSPTree::Build(const std::vector<Triangle>& list, const BSPBuildSettings& settings) {
+    // Building over an existing tree would lose it: free it first.
+    Clear();
+    mDepth = 0;
+    mDegenerateNum = 0;
+    mTriNum = static_cast<int32_t>(list.size());
+    std::vector<Triangle> work;
+    work.reserve(list.size());
+    for (const Triangle& tri : list) {
+        if (IsDegenerate(tri)) ++mDegenerateNum;
+        else work.push_back(tri);
     }
-    if (hopeless(1, first)) {
-        if (pWork != nullptr) *pWork = work;
-        sScored.fetch_add(work, std::memory_order_relaxed);
-        return first.mFound ? first.mIndex : 0;
+    mpRoot = BuildNode(0, std::move(work), settings);
+    return true;
+}
+
+BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
+    BSPProgressLine line;
+    return BuildNode(depth, std::move(list), demoSettings(line));
+}
+
+BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list,
+                            const BSPBuildSettings& settings) {
+    // The subtree hangs from a holder until it is complete, so that a build
+    // abandoned half way frees what it made.
+    BSPNode holder;
+    const size_t given = list.size();
+    Shared shared(settings, given);
+    NodeLoop loop(shared, Growth{GrowthLimit(given, settings.growthCap), given}, true);
+    loop.mDepth = mDepth;
+    std::vector<Pending> stack;
+    stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}});
+    loop.Run(stack, true);
+    const size_t held = loop.mGrowth.held;
+    const size_t heldMax = loop.mGrowth.limit;
+    shared.Finish();
+    if (settings.pWork != nullptr) {
+        settings.pWork->scored += shared.search.mScored.load();
+        settings.pWork->carried += shared.search.mCarried.load();
+        settings.pWork->sorted += loop.mSorted;
     }
-
-    Columns cols;
-    cols.Load(list);
-    // Each candidate's plane, computed once for the sample and the search
-    // when there is a sample.
-    std::vector<Plane> planes;
-    auto planeOf = [&](size_t i) { return planes.empty() ? candidatePlane(list[i]) : planes[i]; };
-
-    // Candidate i is given up once its partial score cannot beat the best so
-    // far (a lower score, or an equal one from later in the list).
-    auto scan = [&](size_t i, Best& best, float beatenAbove, uint64_t& counted) {
-        if (best.mFound && i == best.mIndex) return;
-        Candidate c;
-        if (countCandidate(list, cols, i, planeOf(i), splitWeight, balanceWeight, bound, best,
-                           beatenAbove, &c, &counted))
-            best.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
-    };
-    // A low score early makes the early stop bite: the candidate that does
-    // best against a sample of the list is counted in full next.
-    if (bound && n >= SAMPLE_MIN) {
-        planes.resize(n);
-        for (size_t i = 0; i < n; ++i) planes[i] = candidatePlane(list[i]);
-        Columns sample;
-        sample.Load(list, 0, n / SAMPLE_NUM, SAMPLE_NUM);
-        const float* col[9];
-        for (int k = 0; k < 9; ++k) col[k] = sample.mCol[k].data();
-        const CountRangeFn countRange = sCountRange.load(std::memory_order_relaxed);
-        Best guess{inf};
-        for (size_t i = 1; i < n; ++i) {
-            const Plane& plane = planes[i];
-            const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
-            Candidate c{0, 0, 0};
-            countRange(col, 0, sample.mPadded, p, &c);
-            guess.Offer(scoreOf(c.mFront, c.mBack, c.mCut, splitWeight, balanceWeight), i);
-        }
-        work += static_cast<uint64_t>(n) * sample.mPadded;
-        if (guess.mFound) scan(guess.mIndex, first, inf, work);
-    }
-
-    if (n < PARALLEL_MIN || ThreadCount() <= 1) {
-        Best best = first;
-        for (size_t i = 1; i < n && !hopeless(i, best); ++i) scan(i, best, inf, work);
-        if (pWork != nullptr) *pWork = work;
-        sScored.fetch_add(work, std::memory_order_relaxed);
-        return best.mFound ? best.mIndex : 0;
-    }
-
-    // Each thread takes chunks in rising order, so its own best always comes
-    // from an earlier candidate or the first one; the lowest score found by
-    // any thread only rules out candidates that are strictly worse.
-    std::atomic<size_t> next{1};
-    std::atomic<float> shared{first.mFound ? first.mScore : inf};
-    std::mutex resultMutex;
-    Best result = first;
-    runParallel([&](unsigned, unsigned) {
-        Best best = first;
-        uint64_t counted = 0;
-        bool stop = false;
-        while (!stop) {
-            const size_t begin = next.fetch_add(CHUNK, std::memory_order_relaxed);
-            if (begin >= n) break;
-            for (size_t i = begin; i < std::min(n, begin + CHUNK); ++i) {
-                if (hopeless(i, best)) {
-                    stop = true;
-                    break;
-                }
-                scan(i, best, shared.load(std::memory_order_relaxed), counted);
-                float seen = shared.load(std::memory_order_relaxed);
-                while (bound && best.mFound && best.mScore < seen &&
-                       !shared.compare_exchange_weak(seen, best.mScore)) {
-                }
-            }
-        }
-        std::lock_guard<std::mutex> lock(resultMutex);
-        result.Merge(best);
-        work += counted;
-    });
-    if (pWork != nullptr) *pWork = work;
-    sScored.fetch_add(work, std::memory_order_relaxed);
-    return result.mFound ? result.mIndex : 0;
+    ORV_ASSERT_MESG(held <= heldMax, "Cutting would grow the tree past %zu triangles (%zu given)!!",
+                    heldMax, given);
+    mDepth = loop.mDepth;
+    mDegenerateNum += loop.mDegenerateNum;
+    BSPNode* pResult = holder.mpFront;
+    holder.mpFront = nullptr;
+    return pResult;
 }
 
-size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
-                      Carry& carry) {
-    const size_t n = list.size();
-    Columns cols;
-    cols.Load(list);
-    carry.Resize(n);
-    std::atomic<size_t> next{0};
-    auto job = [&](unsigned, unsigned) {
-        uint64_t work = 0;
-        for (;;) {
-            const size_t first = next.fetch_add(CHUNK, std::memory_order_relaxed);
-            if (first >= n) break;
-            for (size_t i = first; i < std::min(n, first + CHUNK); ++i) {
-                const Plane plane = candidatePlane(list[i]);
-                Candidate c;
-                countCandidate(list, cols, i, plane, splitWeight, balanceWeight, false, Best{0.0f},
-                               0.0f, &c, &work);
-                carry.mNx[i] = plane.mNormal.x;
-                carry.mNy[i] = plane.mNormal.y;
-                carry.mNz[i] = plane.mNormal.z;
-                carry.mD[i] = plane.mD;
-                carry.mFront[i] = c.mFront;
-                carry.mBack[i] = c.mBack;
-                carry.mCut[i] = c.mCut;
-            }
-        }
-    };
-    if (n < PARALLEL_MIN) job(0, 1);
-    else runParallel(job);
-    sScored.fetch_add(static_cast<uint64_t>(n) * cols.mPadded, std::memory_order_relaxed);
-    return ChooseFromCarry(carry, splitWeight, balanceWeight);
+size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list) {
+    BSPBuildSettings settings;
+    settings.splitWeight = sSplitWeight;
+    settings.balanceWeight = sBalanceWeight;
+    return ChooseSplitterIndex(list, settings);
 }
 
-size_t ChooseFromCarry(const Carry& carry, float splitWeight, float balanceWeight) {
-    const size_t n = carry.Size();
-    Best best{startScore(n, splitWeight, balanceWeight)};
-    for (size_t i = 0; i < n; ++i)
-        best.Offer(scoreOf(carry.mFront[i], carry.mBack[i], carry.mCut[i], splitWeight,
-                           balanceWeight),
-                   i);
-    return best.mFound ? best.mIndex : 0;
+size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list,
+                                    const BSPBuildSettings& settings) {
+    bspsearch::Context search(settings);
+    uint64_t scored = 0;
+    if (settings.search == SplitterSearch::Plain)
+        return PlainSplitterIndex(list, settings.splitWeight, settings.balanceWeight, &scored);
+    return bspsearch::ChooseSplitter(list, search, &scored);
 }
 
-void Derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides, int keepSide,
-            Carry& carry) {
-    // The triangles leaving, and the carry compacted to those staying.
-    std::vector<const Triangle*> gone;
-    size_t write = 0;
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (sides[i] != keepSide) {
-            gone.push_back(&list[i]);
-            continue;
-        }
-        carry.mNx[write] = carry.mNx[i];
-        carry.mNy[write] = carry.mNy[i];
-        carry.mNz[write] = carry.mNz[i];
-        carry.mD[write] = carry.mD[i];
-        carry.mFront[write] = carry.mFront[i];
-        carry.mBack[write] = carry.mBack[i];
-        carry.mCut[write] = carry.mCut[i];
-        ++write;
-    }
-    carry.Resize(write);
-    const size_t n = write;
-    sCarried.fetch_add(static_cast<uint64_t>(n) * gone.size(), std::memory_order_relaxed);
-    const size_t whole = n / LANES * LANES;
-
-    // Candidates [begin, end): eight at a time against each leaving
-    // triangle, the tail one by one with the same expressions.
-    auto range = [&](size_t begin, size_t end) {
-        const VecF hi = splat(sBand), lo = splat(-sBand);
-        for (const Triangle* pTri : gone) {
-            const Triangle& t = *pTri;
-            VecF p[9];
-            for (int k = 0; k < 3; ++k) {
-                p[3 * k + 0] = splat(t.mPos[k].x);
-                p[3 * k + 1] = splat(t.mPos[k].y);
-                p[3 * k + 2] = splat(t.mPos[k].z);
-            }
-            size_t c = begin;
-            for (; c + LANES <= std::min(end, whole); c += LANES) {
-                VecF nx = load(&carry.mNx[c]), ny = load(&carry.mNy[c]);
-                VecF nz = load(&carry.mNz[c]), d = load(&carry.mD[c]);
-                VecF s0 = nx * p[0] + ny * p[1] + nz * p[2] + d;
-                VecF s1 = nx * p[3] + ny * p[4] + nz * p[5] + d;
-                VecF s2 = nx * p[6] + ny * p[7] + nz * p[8] + d;
-                VecI f = (s0 > hi) | (s1 > hi) | (s2 > hi);
-                VecI b = (s0 < lo) | (s1 < lo) | (s2 < lo);
-                // A true lane is -1: adding it takes the triangle off.
-                storeI(&carry.mFront[c], loadI(&carry.mFront[c]) + (f & ~b));
-                storeI(&carry.mBack[c], loadI(&carry.mBack[c]) + (b & ~f));
-                storeI(&carry.mCut[c], loadI(&carry.mCut[c]) + (f & b));
-            }
-            for (; c < end; ++c) {
-                Plane plane(ORV::Vec3(carry.mNx[c], carry.mNy[c], carry.mNz[c]), carry.mD[c]);
-                switch (ClassifyTriangle(plane, t)) {
-                case TRI_FRONT: --carry.mFront[c]; break;
-                case TRI_BACK: --carry.mBack[c]; break;
-                case TRI_SPANNING: --carry.mCut[c]; break;
-                default: break;
-                }
-            }
-        }
-    };
-    if (n * gone.size() < PARALLEL_MIN * PARALLEL_MIN || ThreadCount() <= 1) {
-        range(0, n);
-        return;
-    }
-    // Chunks of whole lanes, so no two threads share a lane group.
-    const size_t step = 64;
-    std::atomic<size_t> next{0};
-    runParallel([&](unsigned, unsigned) {
-        for (;;) {
-            const size_t first = next.fetch_add(step, std::memory_order_relaxed);
-            if (first >= n) break;
-            range(first, std::min(n, first + step));
-        }
-    });
+Triangle BSPTree::ChooseSplitter(std::vector<Triangle>& list, Plane& plane) {
+    size_t index = ChooseSplitterIndex(list);
+    Triangle splitter = list[index];
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+    plane.Set(splitter.mPos[0], splitter.mPos[1], splitter.mPos[2]);
+    return splitter;
 }
-
-bool RunTasks(const std::function<void(unsigned, unsigned)>& job) { return runOnPool(job); }
-
-void SetThreadCount(unsigned count) { sThreadRequest.store(count); }
-
-unsigned ThreadCount() {
-    unsigned want = sThreadRequest.load();
-    if (want == 0) want = std::max(1u, std::thread::hardware_concurrency());
-    return want;
-}
-
-Work TakeWork() {
-    Work w;
-    w.scored = sScored.exchange(0);
-    w.carried = sCarried.exchange(0);
-    return w;
-}
-
-void SetForkMin(size_t triangles) { sForkMin.store(triangles); }
-size_t ForkMin() { return sForkMin.load(); }
-
-void SetProgressDelay(double seconds) { sProgressDelay = seconds; }
-double ProgressDelay() { return sProgressDelay; }
-
-void SetGrowthCap(size_t triangles) { sGrowthCap.store(triangles); }
-size_t GrowthCap() { return sGrowthCap.load(); }
-
-}  // namespace bspbuild

@@ -1,100 +1,62 @@
-// BSPBuild.h - the splitter search behind BSPTree::BuildNode and
-// BSPTree::ChooseSplitterIndex. It picks exactly the splitter the score rule
-// defines, faster:
-//   - a node's triangles are held as a structure of arrays and a candidate
-//     plane is tested against 4, 8 or 16 of them at a time (the widest the
-//     processor runs; every width gives the same bits), with the same
-//     single-precision expressions as Plane::Distance;
-//   - a candidate is given up at the end of a block of triangles once its
-//     partial score cannot win;
-//   - along a chain of nodes every candidate's counts are carried into the
-//     child that keeps most of the list: the triangles that left are
-//     subtracted instead of recounting the whole list at every step;
-//   - large lists score their candidates on several threads; the choice is
-//     reduced by (score, list position), so the thread count changes nothing;
-//   - below the first node with two large sides, the two subtrees are built
-//     on two threads (BSPTree::BuildNode).
+// BSPBuild.h - the settings of a tree's construction. The construction itself
+// is BSPTree::Build and its companions (declared in BSPTree.h, defined in
+// BSPBuild.cpp): one node loop that applies the rules of BSPRules.h node by
+// node, with the splitter found by the fast search (BSPSearch.h) or by the
+// plain rule; both give the same tree, bit for bit.
 #ifndef BSP_BUILD_H
 #define BSP_BUILD_H
 
-#include "Triangle.h"
+#include "BSPRules.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
-namespace bspbuild {
-
-// Every candidate's unit plane and its counts against the rest of a list, in
-// list order: what a node hands to the child that keeps most of its list.
-struct Carry {
-    std::vector<float> mNx, mNy, mNz, mD;
-    std::vector<int32_t> mFront, mBack, mCut;
-
-    size_t Size() const { return mNx.size(); }
-    bool Empty() const { return mNx.empty(); }
-    void Resize(size_t n);
-    void Clear();
+// How a build finds each node's splitter.
+enum class SplitterSearch {
+    Fast,   // vector kernels, early stops, counts carried down chains, threads
+    Plain   // PlainSplitterIndex: every candidate counted in full, one by one
 };
 
-// The index of the splitter of list (two or more triangles) under the
-// weights: the lowest score, the earliest on equal scores. *pWork receives
-// the number of triangle classifications made.
-size_t ChooseSplitter(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
-                      uint64_t* pWork = nullptr);
-
-// Counts every candidate of list in full into carry and returns the splitter.
-size_t CountAndChoose(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
-                      Carry& carry);
-
-// The splitter of a list whose candidates' counts are all in carry.
-size_t ChooseFromCarry(const Carry& carry, float splitWeight, float balanceWeight);
-
-// Turns carry (for list) into the carry of the child that keeps the
-// triangles whose side is keepSide, in order, by subtracting what every
-// other triangle of list contributed.
-void Derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides, int keepSide,
-            Carry& carry);
-
-// Runs job(k, count) on each of the count threads asked for and returns
-// true; false, running nothing, when only one is asked for or the threads
-// are busy. Searches inside job run on their own thread.
-bool RunTasks(const std::function<void(unsigned, unsigned)>& job);
-
-// Threads a build may use: 0 means one per core.
-void SetThreadCount(unsigned count);
-unsigned ThreadCount();
-
-// Lists at least this long are scored on several threads.
-constexpr size_t PARALLEL_MIN = 512;
-
-// Both sides of a node holding at least this many triangles each are built
-// side by side (512 at start; tests lower it).
-void SetForkMin(size_t triangles);
-size_t ForkMin();
-
-// A build running longer than this many seconds prints its progress (0.5 at
-// start).
-void SetProgressDelay(double seconds);
-double ProgressDelay();
-
-// A cap on the triangles a build may hold, whole or cut, below its growth
-// limit (ORV::MAX_BUILD_GROWTH per triangle given and the slack); 0, at
-// start, sets none. The program sets none; the tree fuzz target sets a small
-// one, so that soups that cut themselves up are refused before they cost
-// seconds under the sanitizers.
-void SetGrowthCap(size_t triangles);
-size_t GrowthCap();
-
-// Triangle classifications made by the searches since the last call, for
-// the benchmarks: scoring candidates, and carrying counts down chains.
-struct Work {
-    uint64_t scored = 0;
-    uint64_t carried = 0;
+// Where a build stands, for a progress display.
+struct BSPBuildProgress {
+    size_t nodesDone;
+    size_t trianglesLeft;  // still in lists waiting for their nodes
+    bool finished;         // the build is over (or about to report its end)
 };
-Work TakeWork();
 
-}  // namespace bspbuild
+// Triangle classifications a build made, for the benchmarks.
+struct BSPBuildWork {
+    uint64_t scored = 0;   // scoring splitter candidates
+    uint64_t carried = 0;  // keeping carried counts up to date down chains
+    uint64_t sorted = 0;   // sending each node's triangles to their sides
+};
+
+// Everything a build takes besides its triangles: a value with the demo's
+// defaults, of which a caller changes what it needs.
+struct BSPBuildSettings {
+    // The splitter score's weights (SplitterScore).
+    float splitWeight = START_SPLIT_WEIGHT;
+    float balanceWeight = START_BALANCE_WEIGHT;
+    SplitterSearch search = SplitterSearch::Fast;
+    // Threads the build may use: 0 means one per core.
+    unsigned threads = 0;
+    // Lanes of the fast search's classification kernel: 0 for the widest the
+    // processor runs in hardware, else 4, 8 or 16 (each runs on any machine).
+    unsigned kernelWidth = 0;
+    // The first node whose two sides both hold at least this many triangles
+    // has them built side by side, on two threads.
+    size_t forkMin = 512;
+    // At most this many triangles held, whole or cut, below GrowthLimit; 0
+    // for none. The tree fuzz target sets a small one, so that soups that cut
+    // themselves up end in the growth report within milliseconds.
+    size_t growthCap = 0;
+    // Called on the calling thread as nodes are made and once at the end;
+    // empty for a silent build.
+    std::function<void(const BSPBuildProgress&)> progress;
+    // Receives (adds) the classifications made; null when not wanted.
+    BSPBuildWork* pWork = nullptr;
+    // (A bound on the candidates a node scores is the next option.)
+};
 
 #endif  // BSP_BUILD_H

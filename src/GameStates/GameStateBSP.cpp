@@ -2,7 +2,6 @@
 // reads the demo's keys, rewrites the status line every frame, and draws the
 // scene back to front through the tree or as the plain mesh.
 #include <GL/glew.h>
-#include <GL/glu.h>
 
 #include <cmath>
 #include <cstdio>
@@ -11,9 +10,11 @@
 
 #include "BSPTree.h"
 #include "DemoCommandLine.h"
+#include "DemoView.h"
 #include "GameState.h"
 #include "MeshBounds.h"
 #include "MeshImport.h"
+#include "MeshTriangles.h"
 #include "ORV.h"
 #include "ORV_Camera.h"
 #include "ORV_DataPath.h"
@@ -39,7 +40,7 @@ static int32_t sTriNum = 0;
 static BSPTree* spBSPTree = nullptr;
 static bool sUseBSP = true;
 static bool sWireframe = true;
-// The score weights live with the tree, which reads them on every build; the
+// The score weights live with the tree, whose Build(list) reads them; the
 // keys raise them through these names.
 static float& sSplitWeight = BSPTree::sSplitWeight;
 static float& sBalanceWeight = BSPTree::sBalanceWeight;
@@ -102,12 +103,7 @@ static void gameStateLoad() {
     uploadTexture(*pImage);
     ORV::Image::Destroy(pImage);
 
-    // Culling back faces (counter-clockwise fronts, GL's defaults) and no
-    // depth test: the tree's order alone decides what covers what.
-    glEnable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-    glClearDepth(1.0);
+    DemoView::SetFixedState();
 
     if (sMeshArg.empty()) {
         spMesh = ORV::Mesh::Load(ORV::DataPath(kMeshPath).c_str(), true);
@@ -120,7 +116,6 @@ static void gameStateLoad() {
     makeTriangles(*spMesh);
 
     spBSPTree = new BSPTree();
-    ORV_ASSERT_ALLOC(spBSPTree);
     sUseBSP = spBSPTree->Build(sTriList);
 }
 
@@ -205,14 +200,8 @@ static void gameStateDraw() {
 
     // The size asked for at start, not the window's current one.
     ORV::System* pSystem = ORV::System::Instance();
-    float w = static_cast<float>(pSystem->Width());
-    float h = static_cast<float>(pSystem->Height());
-    glViewport(0, 0, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, static_cast<double>(w / h), static_cast<double>(0.01f), 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    DemoView::SetProjection(static_cast<float>(pSystem->Width()),
+                            static_cast<float>(pSystem->Height()));
     sCamera.Apply();
     ORV_GL_ERROR("");
 

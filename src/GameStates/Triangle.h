@@ -1,5 +1,6 @@
 // Triangle.h - the demo's self-contained triangle record, planes through three
-// points, and the classification of a triangle against a plane.
+// points, the classification of a triangle against a plane, and the
+// intersection of an edge with a plane.
 //
 // All geometry is single precision; every tolerance is a double and every
 // comparison against one is made in double. The tree's shape depends on these
@@ -11,16 +12,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <vector>
-
-namespace ORV {
-class Mesh;
-}
 
 // A triangle with its own copies of three corner positions (in winding order,
 // counter-clockwise seen from the front) and three corner colours.
 struct Triangle {
-    int32_t mTag;           // 0; copied with the record, never read
+    int32_t mTag;           // 0, or a caller's tag (orvane-bsp numbers mesh triangles); pieces get 0
     ORV::Vec3 mPos[3];      // corner positions, model coordinates
     ORV::Color mClr[3];     // corner colours, RGBA; mClr[k] belongs to corner k
 
@@ -42,6 +38,10 @@ struct Triangle {
 struct Plane {
     ORV::Vec3 mNormal;
     float mD;
+
+    // The unit-normal plane of tri (Set) into *pPlane, and true; false, with
+    // *pPlane unchanged, when tri has no plane (IsDegenerate).
+    static bool FromTriangle(const Triangle& tri, Plane* pPlane);
 
     Plane() : mNormal(0.0f), mD(0.0f) {}
     Plane(const ORV::Vec3& normal, float d) : mNormal(normal), mD(d) {}
@@ -74,8 +74,8 @@ struct Plane {
     }
 };
 
-// Results of ClassifyTriangle.
-enum {
+// Results of ClassifyTriangle, compared as plain integers by callers.
+enum TriClass {
     TRI_COPLANAR = 1,  // every corner within the band
     TRI_FRONT = 2,     // none behind the band, at least one in front of it
     TRI_BACK = 3,      // none in front of the band, at least one behind it
@@ -87,7 +87,7 @@ enum {
 constexpr double CLASSIFY_EPSILON = 0.01;
 
 // Classifies tri against plane as used (the plane is not normalised here).
-inline int ClassifyTriangle(const Plane& plane, const Triangle& tri) {
+inline TriClass ClassifyTriangle(const Plane& plane, const Triangle& tri) {
     bool front = false;
     bool back = false;
     for (int k = 0; k < 3; ++k) {
@@ -140,8 +140,10 @@ inline bool IsDegenerate(const Triangle& tri) {
     return !usable(unit) || !usable(raw);
 }
 
-// One record per triangle of mesh, in mesh order, with the mesh's corner
-// colours; a mesh without colours colours each corner by its position.
-std::vector<Triangle> MeshTriangles(const ORV::Mesh& mesh);
+inline bool Plane::FromTriangle(const Triangle& tri, Plane* pPlane) {
+    if (IsDegenerate(tri)) return false;
+    pPlane->Set(tri.mPos[0], tri.mPos[1], tri.mPos[2]);
+    return true;
+}
 
 #endif  // BSP_TRIANGLE_H

@@ -3,10 +3,15 @@
 // targets, the unit tests) compile without GL. The build fails here when one
 // of them brings GL in.
 #include "BSPBuild.h"
+#include "BSPProgress.h"
+#include "BSPRules.h"
+#include "BSPSearch.h"
 #include "BSPTree.h"
+#include "MeshTriangles.h"
 #include "ORV.h"
 #include "ORV_Mesh.h"
 #include "ORV_TokenTree.h"
+#include "ThreadPool.h"
 #include "Triangle.h"
 
 #if defined(GL_VERSION_1_1) || defined(__glew_h__) || defined(__gl_h_) || defined(__GL_H__)

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
 static void printFacts(const BSPTree& tree) {
@@ -28,30 +30,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "demo_tree_facts: cannot load '%s'\n", argv[1]);
         return 1;
     }
-    std::vector<Triangle> list;
-    for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-        }
-        list.push_back(tri);
-    }
+    const std::vector<Triangle> list = MeshTriangles(*pMesh);
     std::printf("%zu\n", list.size());
 
+    // The demo's weights, raised as its keys raise them.
+    BSPBuildSettings settings;
     BSPTree tree;
-    tree.Build(list);
+    tree.Build(list, settings);
     printFacts(tree);
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "3") == 0)
-            BSPTree::sSplitWeight += 0.1f;
+            settings.splitWeight += 0.1f;
         else if (std::strcmp(argv[i], "4") == 0)
-            BSPTree::sBalanceWeight += 1.0f;
+            settings.balanceWeight += 1.0f;
         else {
             std::fprintf(stderr, "demo_tree_facts: unknown key '%s'\n", argv[i]);
             return 2;
         }
         tree.Clear();
-        tree.Build(list);
+        tree.Build(list, settings);
         printFacts(tree);
     }
     delete pMesh;

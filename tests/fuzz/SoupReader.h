@@ -1,5 +1,6 @@
-// SoupReader.h - how the bytes of a tree fuzz input become triangles: shared
-// by the fuzz target and the regression tests that replay its findings.
+// SoupReader.h - how the bytes of a tree fuzz input become triangles and
+// weights: shared by the fuzz target and the regression tests that replay its
+// findings.
 //
 // Coordinates come from a grid, from a table of awkward values (the
 // tolerances and their neighbours, tiny, huge, infinite and NaN) or from raw
@@ -8,6 +9,7 @@
 #ifndef ORV_SOUP_READER_H
 #define ORV_SOUP_READER_H
 
+#include "BSPBuild.h"
 #include "Triangle.h"
 
 #include <algorithm>
@@ -90,6 +92,15 @@ inline Triangle ReadTriangle(Reader& r, const std::vector<Triangle>& earlier) {
         t.mClr[k] = ORV::Color(0.1f * k, 0.5f, static_cast<float>(earlier.size()), 1.0f);
     }
     return t;
+}
+
+// The build's settings for a weights byte: the demo's weights only grow, by
+// 0.1 per press of key 3 (the low four bits) and 1.0 per press of key 4.
+inline BSPBuildSettings FuzzWeights(uint8_t weights) {
+    BSPBuildSettings settings;
+    settings.splitWeight = 1.1f + 0.1f * (weights & 15);
+    settings.balanceWeight = 1.0f + static_cast<float>(weights >> 4);
+    return settings;
 }
 
 }  // namespace orvfuzz

@@ -111,21 +111,20 @@ void checkTree(const BSPTree& tree, const std::vector<Triangle>& list) {
 }
 
 void buildAndCheck(Reader& r) {
-    const uint8_t weights = r.Byte();
-    // The demo's weights only grow: 0.1 per press of key 3, 1.0 per press of 4.
-    BSPTree::sSplitWeight = 1.1f + 0.1f * (weights & 15);
-    BSPTree::sBalanceWeight = 1.0f + static_cast<float>(weights >> 4);
+    BSPBuildSettings settings = orvfuzz::FuzzWeights(r.Byte());
+    settings.growthCap = kGrowthCap;
+    settings.forkMin = kForkMin;
     std::vector<Triangle> list;
     while (!r.Empty() && list.size() < kTriMax) list.push_back(orvfuzz::ReadTriangle(r, list));
 
     BSPTree tree;
-    tree.Build(list);
+    tree.Build(list, settings);
     checkTree(tree, list);
     BSPTree again;
-    again.Build(list);
+    again.Build(list, settings);
     FUZZ_CHECK(again.IsIdentical(tree));
     // A rebuild of a built tree replaces it (the demo's keys 3 and 4).
-    tree.Build(list);
+    tree.Build(list, settings);
     FUZZ_CHECK(again.IsIdentical(tree));
     tree.Clear();
     FUZZ_CHECK(tree.Root() == nullptr);
@@ -138,9 +137,8 @@ void cutAndCheck(Reader& r) {
     two.push_back(orvfuzz::ReadTriangle(r, two));
     two.push_back(orvfuzz::ReadTriangle(r, two));
     const Triangle& tri = two[0];
-    if (IsDegenerate(two[1])) return;
     Plane plane;
-    plane.Set(two[1].mPos[0], two[1].mPos[1], two[1].mPos[2]);
+    if (!Plane::FromTriangle(two[1], &plane)) return;
     if (ClassifyTriangle(plane, tri) != TRI_SPANNING) return;
 
     Triangle back[2], front[2];
@@ -185,8 +183,6 @@ void cutAndCheck(Reader& r) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
-    bspbuild::SetGrowthCap(kGrowthCap);
-    bspbuild::SetForkMin(kForkMin);
     Reader r(pData, size);
     const uint8_t mode = r.Byte();
     std::string report;

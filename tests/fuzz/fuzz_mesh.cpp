@@ -6,6 +6,7 @@
 // number finite, and after Deindex one value per corner.
 #include "BSPTree.h"
 #include "FuzzSupport.h"
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 #include "ORV_TokenTree.h"
 
@@ -61,16 +62,7 @@ void checkDeindexed(const Mesh& m) {
 
 // The demo's triangle list (GameStateBSP's load step) and a tree over it.
 void buildTree(const Mesh& m) {
-    std::vector<Triangle> list;
-    for (uint32_t i = 0; i < m.TriPosNum(); ++i) {
-        Triangle tri;
-        for (int k = 0; k < 3; ++k) {
-            tri.mPos[k] = m.VtxPos()[m.TriPos()[3 * i + k]];
-            tri.mClr[k] = m.TriClrNum() ? m.VtxClr()[m.TriClr()[3 * i + k]]
-                                        : ORV::Color(tri.mPos[k]);
-        }
-        list.push_back(tri);
-    }
+    const std::vector<Triangle> list = MeshTriangles(m);
     BSPTree tree;
     tree.Build(list);
     size_t stored = 0;

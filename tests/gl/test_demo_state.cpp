@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
+#include "DemoView.h"
 #include "ChildProcess.h"
 #include "GameState.h"
 #include "ORV_Camera.h"
-#include "ORV_Mesh.h"
+#include "MeshFiles.h"
 #include "OffscreenGL.h"
-
-#include <GL/glu.h>
 
 namespace {
 
@@ -87,23 +87,6 @@ std::vector<std::string> statusLines(const std::string& out) {
     return lines;
 }
 
-// The demo's triangle list, built here from the same file.
-std::vector<Triangle> demoTriangles() {
-    std::string path = std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt";
-    ORV::Mesh* pMesh = ORV::Mesh::Load(path.c_str(), true);
-    std::vector<Triangle> list;
-    for (uint32_t i = 0; pMesh && i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-            tri.mClr[k] = pMesh->VtxClr()[pMesh->TriClr()[3 * i + k]];
-        }
-        list.push_back(tri);
-    }
-    delete pMesh;
-    return list;
-}
-
 std::string usingLine(const BSPTree& tree, int drawn) {
     return "Using BSP tree, " + std::to_string(tree.TriNum()) + " triangles total, " +
            std::to_string(drawn) + " triangles drawn, tree depth: " + std::to_string(tree.Depth());
@@ -147,16 +130,16 @@ TEST(DemoState, StatusLineKeysAndRebuilds) {
     const std::string erase = std::string(156, '\b') + std::string(78, ' ') + std::string(156, '\b');
     ASSERT_EQ(r.out.compare(0, erase.size(), erase), 0);
 
-    std::vector<Triangle> list = demoTriangles();
+    std::vector<Triangle> list = orvtest::DemoTriangles();
     ASSERT_FALSE(list.empty());
+    // The demo's weights after its keys 3 and 4.
+    BSPBuildSettings settings;
     BSPTree start, split, balance;
-    start.Build(list);
-    BSPTree::sSplitWeight += 0.1f;
-    split.Build(list);
-    BSPTree::sBalanceWeight += 1.0f;
-    balance.Build(list);
-    BSPTree::sSplitWeight -= 0.1f;
-    BSPTree::sBalanceWeight -= 1.0f;
+    start.Build(list, settings);
+    settings.splitWeight += 0.1f;
+    split.Build(list, settings);
+    settings.balanceWeight += 1.0f;
+    balance.Build(list, settings);
     const std::string plain = "Not using BSP tree, " + std::to_string(list.size()) + " triangles";
     const int startDrawn = storedNum(start), splitDrawn = storedNum(split);
     // A rebuild shows the new tree's figures beside the count of the last draw.
@@ -233,18 +216,13 @@ TEST(DemoState, DrawShowsTheTreeAndRestoresTheState) {
                             std::to_string(glIsEnabled(GL_DEPTH_TEST)));
 
         BSPTree tree;
-        tree.Build(demoTriangles());
+        tree.Build(orvtest::DemoTriangles());
         ORV::Camera camera(0.01f, 10000.0f);
         camera.Reset();
         camera.SetDistance(10.0f);
         camera.Update(false);
-        glViewport(0, 0, kWidth, kHeight);
+        DemoView::SetProjection(kWidth, kHeight);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(60.0, double(kWidth) / double(kHeight), double(0.01f), 10000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
         camera.Apply();
         tree.SetFlags(BSPTree::FLAG_OUTLINE);
         tree.Draw(camera.Eye());

@@ -10,13 +10,15 @@
 #include <tuple>
 #include <vector>
 
+#include "BSPBuild.h"
+#include "BSPDraw.h"
 #include "BSPTree.h"
+#include "DemoView.h"
 #include "ORV_Camera.h"
+#include "MeshFiles.h"
 #include "ORV_Mesh.h"
 #include "OffscreenGL.h"
 #include "render/Scene.h"
-
-#include <GL/glu.h>
 
 using ORV::Vec3;
 
@@ -26,24 +28,7 @@ constexpr int kWidth = 800, kHeight = 600;  // the demo's window
 constexpr double kRequired = 0.995;         // share of identical pixels
 constexpr int kChannelTolerance = 2;        // colour rounding over different shapes
 
-const std::string kMeshPath = std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt";
-
-// The demo's triangle list: corner positions and colours in mesh order.
-std::vector<Triangle> demoTriangles() {
-    ORV::Mesh* pMesh = ORV::Mesh::Load(kMeshPath.c_str(), true);
-    std::vector<Triangle> list;
-    if (pMesh == nullptr) return list;
-    for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-        Triangle tri;
-        for (uint32_t k = 0; k < 3; ++k) {
-            tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-            tri.mClr[k] = pMesh->VtxClr()[pMesh->TriClr()[3 * i + k]];
-        }
-        list.push_back(tri);
-    }
-    delete pMesh;
-    return list;
-}
+const std::string kMeshPath = orvtest::DemoMeshPath();
 
 // A viewpoint: a camera (orbit around the origin, or flying at a point)
 // placed without reading input.
@@ -90,17 +75,10 @@ public:
     explicit Scene(const orvtest::OffscreenGL& gl) : mGl(gl) {}
 
     void Begin(const ORV::Camera& camera) {
-        glViewport(0, 0, kWidth, kHeight);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(60.0, double(kWidth) / double(kHeight), static_cast<double>(0.01f), 10000.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        DemoView::SetProjection(kWidth, kHeight);
         camera.Apply();
-        glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-        glClearDepth(1.0);
+        DemoView::SetFixedState();
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_CULL_FACE);
         glShadeModel(GL_FLAT);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     }
@@ -119,35 +97,22 @@ public:
         Begin(camera);
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LESS);
-        for (const Triangle& tri : list) fill(tri);
+        for (const Triangle& tri : list) DrawTriangle(tri, false);
         glDisable(GL_DEPTH_TEST);
         return mGl.ReadPixels();
     }
 
-    // A wrong walk: at every node the side holding the eye first.
+    // A wrong walk: front to back, at every node the side holding the eye first.
     std::vector<uint8_t> Swapped(const BSPTree& tree, const ORV::Camera& camera) {
         Begin(camera);
         glDisable(GL_DEPTH_TEST);
-        swappedNode(tree.Root(), camera.Eye());
+        tree.Walk(
+            camera.Eye(), [](const Triangle& tri) { DrawTriangle(tri, false); },
+            WalkOrder::FrontToBack);
         return mGl.ReadPixels();
     }
 
 private:
-    static void fill(const Triangle& tri) {
-        glBegin(GL_TRIANGLES);
-        glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
-        for (const Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-        glEnd();
-    }
-
-    static void swappedNode(const BSPNode* pNode, const Vec3& eye) {
-        if (pNode == nullptr) return;
-        bool inFront = pNode->mPlane.Distance(eye) > 0.0f;
-        swappedNode(inFront ? pNode->mpFront : pNode->mpBack, eye);
-        for (const Triangle& tri : pNode->mTriList) fill(tri);
-        swappedNode(inFront ? pNode->mpBack : pNode->mpFront, eye);
-    }
-
     const orvtest::OffscreenGL& mGl;
 };
 
@@ -214,17 +179,10 @@ double checkViews(BSPTree& tree, const std::vector<Triangle>& list, orvtest::Off
 class RenderOracle : public ::testing::Test {
 protected:
     void SetUp() override {
-        mList = demoTriangles();
+        mList = orvtest::DemoTriangles();
         ASSERT_FALSE(mList.empty()) << kMeshPath;
-        mSplit = BSPTree::sSplitWeight;
-        mBalance = BSPTree::sBalanceWeight;
-    }
-    void TearDown() override {
-        BSPTree::sSplitWeight = mSplit;
-        BSPTree::sBalanceWeight = mBalance;
     }
     std::vector<Triangle> mList;
-    float mSplit = 0, mBalance = 0;
 };
 
 TEST_F(RenderOracle, TreeOrderMatchesTheDepthBuffer) {
@@ -245,14 +203,15 @@ TEST_F(RenderOracle, TreeOrderStillMatchesAfterRebuildsWithRaisedWeights) {
     ASSERT_TRUE(gl.Ok()) << gl.Error();
     BSPTree tree;
     // As after five presses of key 3, then two of key 4.
+    BSPBuildSettings settings;
     for (int i = 0; i < 5; ++i) {
-        BSPTree::sSplitWeight += 0.1f;
+        settings.splitWeight += 0.1f;
         tree.Clear();
-        tree.Build(mList);
+        tree.Build(mList, settings);
     }
-    BSPTree::sBalanceWeight += 2.0f;
+    settings.balanceWeight += 2.0f;
     tree.Clear();
-    tree.Build(mList);
+    tree.Build(mList, settings);
     checkViews(tree, mList, gl);
 }
 

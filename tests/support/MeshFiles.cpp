@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
 namespace orvtest {
@@ -17,6 +18,10 @@ std::vector<Triangle> LoadMeshTriangles(const std::string& path) {
     std::unique_ptr<ORV::Mesh> pMesh(ORV::Mesh::Load(path.c_str(), true));
     return pMesh ? MeshTriangles(*pMesh) : std::vector<Triangle>();
 }
+
+std::string DemoMeshPath() { return std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt"; }
+
+std::vector<Triangle> DemoTriangles() { return LoadMeshTriangles(DemoMeshPath()); }
 
 namespace {
 

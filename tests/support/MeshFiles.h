@@ -14,6 +14,11 @@ namespace orvtest {
 // Where assimp-testmodels puts its meshes.
 extern const char* const kAssimpModelsDir;
 
+// The demo's mesh file, in the source tree.
+std::string DemoMeshPath();
+// The demo's triangle list: its mesh read as the demo reads it.
+std::vector<Triangle> DemoTriangles();
+
 // The triangles of an Orvane mesh file, one record per mesh triangle with
 // the corner colours the demo gives them. Empty when the file does not load.
 std::vector<Triangle> LoadMeshTriangles(const std::string& path);

@@ -6,7 +6,9 @@
 
 #include <GL/glu.h>
 
+#include "BSPDraw.h"
 #include "BSPTree.h"
+#include "DemoView.h"
 #include "Png.h"
 #include "Tool.h"
 #include "ToolRun.h"
@@ -25,19 +27,12 @@ const Vec3 kEye(1.5f, 0.5f, 6.0f);
 // drawn); the pixel checks below show their colours.
 std::vector<Triangle> handTriangles() { return orvbsp::LoadTriangles(kHand); }
 
-// The demo's frame (gameStateDraw) written out here: its projection, a
-// look-at view, culling on, depth test off, the grey background.
+// The demo's frame (gameStateDraw): its projection and fixed state, with a
+// look-at view.
 void demoFrame(const Vec3& eye, const Vec3& target) {
-    glViewport(0, 0, kW, kH);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, double(float(kW) / float(kH)), double(0.01f), 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    DemoView::SetProjection(kW, kH);
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0.0, 1.0, 0.0);
-    glEnable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
+    DemoView::SetFixedState();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
@@ -107,18 +102,7 @@ TEST_F(ToolRender, ReversedPaintsTheWalkBackwards) {
     std::vector<Triangle> walk;
     tree.Walk(kEye, [&](const Triangle& tri) { walk.insert(walk.begin(), tri); });
     demoFrame(kEye, Vec3(0, 0, 0));
-    for (const Triangle& tri : walk) {
-        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-        glBegin(GL_TRIANGLES);
-        glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
-        for (const Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-        glEnd();
-        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-        glBegin(GL_TRIANGLES);
-        glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-        for (const Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-        glEnd();
-    }
+    for (const Triangle& tri : walk) DrawTriangle(tri, true);
     std::vector<uint8_t> expected = gl.ReadPixels();
     int w = 0, h = 0;
     std::vector<uint8_t> got = readPng(png, &w, &h);

@@ -107,8 +107,7 @@ TEST(ToolStats, TreeProgressLineOnlyWhereShown) {
     const std::string demo = std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt";
     auto build = [&](bool show) {
         return orvtest::RunInChild([&] {
-            bspbuild::SetProgressDelay(0.0);
-            orvbsp::ShowTreeProgress(show);
+            orvbsp::ShowTreeProgress(show, 0.0);
             std::vector<Triangle> list = orvbsp::LoadTriangles(demo);
             BSPTree tree;
             orvbsp::BuildTree(tree, list);

@@ -10,10 +10,10 @@
 
 #include "BSPTree.h"
 #include "Shapes.h"
-#include "TreeWeights.h"
+#include "TreeSettings.h"
 
 using ORV::Vec3;
-using orvtest::Weights;
+using orvtest::WithWeights;
 
 namespace {
 
@@ -55,15 +55,14 @@ Counts candidateCounts(const std::vector<Triangle>& list, size_t i) {
 
 // The splitter rule as written: every candidate scored in full, strictly
 // lower wins. The tree's chooser must agree with it whatever shortcut it takes.
-size_t referenceSplitter(const std::vector<Triangle>& list) {
+size_t referenceSplitter(const std::vector<Triangle>& list, float split, float balance) {
     const size_t n = list.size();
-    float best = static_cast<float>(n) * BSPTree::sBalanceWeight +
-                 static_cast<float>(n) * BSPTree::sSplitWeight;
+    float best = static_cast<float>(n) * balance + static_cast<float>(n) * split;
     size_t bestIndex = 0;
     for (size_t i = 0; i < n; ++i) {
         Counts c = candidateCounts(list, i);
-        float score = static_cast<float>(std::max(c.front, c.back)) * BSPTree::sBalanceWeight +
-                      static_cast<float>(c.cut) * BSPTree::sSplitWeight;
+        float score = static_cast<float>(std::max(c.front, c.back)) * balance +
+                      static_cast<float>(c.cut) * split;
         if (score < best) {
             best = score;
             bestIndex = i;
@@ -287,30 +286,35 @@ TEST(BuildInput, PiecesWithoutAPlaneAreLeftOutAndCounted) {
 }
 
 TEST(BuildLifecycle, EachRebuildReplacesDepthAndTree) {
-    Weights w(1.1f, 0.0f);
+    const BSPBuildSettings noBalance = WithWeights(1.1f, 0.0f);
     BSPTree tree;
-    tree.Build(orvtest::ParallelStack(30, 0.1f));
+    tree.Build(orvtest::ParallelStack(30, 0.1f), noBalance);
     EXPECT_EQ(tree.Depth(), 29u);
     // Building again without Clear frees the old tree (the leak checker
     // watches) and starts the depth afresh.
-    tree.Build({flat(0)});
+    tree.Build({flat(0)}, noBalance);
     EXPECT_EQ(tree.Depth(), 0u);
     EXPECT_EQ(tree.TriNum(), 1);
     tree.Clear();
     EXPECT_EQ(tree.Root(), nullptr);
-    tree.Build(orvtest::ParallelStack(4, 0.1f));
+    tree.Build(orvtest::ParallelStack(4, 0.1f), noBalance);
     EXPECT_EQ(tree.Depth(), 3u);
 }
 
 TEST(BuildLifecycle, SameInputAndWeightsGiveIdenticalTrees) {
     std::vector<Triangle> soup = orvtest::RandomSoup(5, 120);
-    BSPTree a, b;
+    BSPTree a, b, c;
     a.Build(soup);
-    b.Build(soup);
+    b.Build(soup, BSPBuildSettings());
     EXPECT_TRUE(a.IsIdentical(b));
-    Weights w(1.1f, 4.0f);
-    b.Build(soup);
+    b.Build(soup, WithWeights(1.1f, 4.0f));
     EXPECT_FALSE(a.IsIdentical(b));
+    // Build(list) builds with the demo's two static weights.
+    orvtest::ScopedDemoWeights demo(1.1f, 4.0f);
+    c.Build(soup);
+    EXPECT_TRUE(c.IsIdentical(b));
+    EXPECT_EQ(BSPTree::ChooseSplitterIndex(soup),
+              BSPTree::ChooseSplitterIndex(soup, WithWeights(1.1f, 4.0f)));
 }
 
 TEST(SplitterScore, ShortcutsAgreeWithTheFullScoreOnEveryList) {
@@ -320,10 +324,18 @@ TEST(SplitterScore, ShortcutsAgreeWithTheFullScoreOnEveryList) {
         orvtest::RandomSoup(1, 50), orvtest::RandomSoup(2, 80, 1.0f, 1.5f),
         orvtest::Torus(10, 6), orvtest::Sphere(8, 6), orvtest::ParallelStack(12, 0.1f)};
     for (const auto& [split, balance] : weights) {
-        Weights w(split, balance);
+        BSPBuildSettings settings = WithWeights(split, balance);
         for (size_t i = 0; i < sizeof(lists) / sizeof(lists[0]); ++i) {
-            EXPECT_EQ(BSPTree::ChooseSplitterIndex(lists[i]), referenceSplitter(lists[i]))
-                << "list " << i << " weights " << split << ", " << balance;
+            const size_t want = referenceSplitter(lists[i], split, balance);
+            for (unsigned width : {4u, 8u, 16u}) {
+                settings.kernelWidth = width;
+                EXPECT_EQ(BSPTree::ChooseSplitterIndex(lists[i], settings), want)
+                    << "list " << i << " weights " << split << ", " << balance << " width "
+                    << width;
+            }
+            settings.search = SplitterSearch::Plain;
+            EXPECT_EQ(BSPTree::ChooseSplitterIndex(lists[i], settings), want) << "plain";
+            settings.search = SplitterSearch::Fast;
         }
     }
 }
@@ -337,24 +349,25 @@ TEST(SplitterScore, HeavyWeightsSelectFewestCutsOrBestBalance) {
         counts.emplace_back(c.cut, std::max(c.front, c.back), i);
     }
     {
-        Weights w(1000.0f, 1.0f);  // cuts first, then balance, then list order
+        // Cuts first, then balance, then list order.
         auto best = *std::min_element(counts.begin(), counts.end());
-        EXPECT_EQ(BSPTree::ChooseSplitterIndex(soup), std::get<2>(best));
+        EXPECT_EQ(BSPTree::ChooseSplitterIndex(soup, WithWeights(1000.0f, 1.0f)),
+                  std::get<2>(best));
     }
     {
-        Weights w(1.0f, 1000.0f);  // balance first, then cuts, then list order
+        // Balance first, then cuts, then list order.
         auto byBalance = counts;
         for (auto& c : byBalance) std::swap(std::get<0>(c), std::get<1>(c));
         auto best = *std::min_element(byBalance.begin(), byBalance.end());
-        EXPECT_EQ(BSPTree::ChooseSplitterIndex(soup), std::get<2>(best));
+        EXPECT_EQ(BSPTree::ChooseSplitterIndex(soup, WithWeights(1.0f, 1000.0f)),
+                  std::get<2>(best));
     }
 }
 
 TEST(BuildDeep, ChainOfTwentyThousandParallelTrianglesBuildsWalksAndFrees) {
-    Weights w(1.1f, 0.0f);
     const size_t n = 20000;
     BSPTree tree;
-    tree.Build(orvtest::ParallelStack(n, 0.1f));
+    tree.Build(orvtest::ParallelStack(n, 0.1f), WithWeights(1.1f, 0.0f));
     EXPECT_EQ(tree.Depth(), n - 1);
     // From above, the lowest layer is farthest: the walk climbs the chain.
     size_t visited = 0;

@@ -1,9 +1,11 @@
-// The fast construction against the straightforward one (bench/ReferenceBuild):
-// node by node the same planes, lists, types, depth and shape, bit for bit,
-// on soups, closed and convex meshes, the demo mesh and real meshes, under
-// several weights and thread counts. A long build's progress line.
+// The fast splitter search against the plain one (every candidate counted
+// in full, one by one, on one thread): node by node the same planes, lists,
+// types, depth and shape, bit for bit, on soups, closed and convex meshes,
+// the demo mesh and real meshes, under several weights, at every kernel
+// width, on one to three threads and with sides built side by side. A long
+// build's progress line.
 //
-// The suite's run keeps to inputs the reference builds in moments; set
+// The suite's run keeps to inputs the plain search builds in moments; set
 // ORV_BSP_IDENTITY_FULL=1 to add the large ones (minutes).
 #include <gtest/gtest.h>
 
@@ -15,27 +17,37 @@
 #include <vector>
 
 #include "BSPBuild.h"
+#include "BSPProgress.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "MeshFiles.h"
-#include "ReferenceBuild.h"
 #include "Shapes.h"
-#include "TreeWeights.h"
+#include "TreeSettings.h"
 
 using ORV::Vec3;
-using orvtest::Weights;
+using orvtest::WithWeights;
 
 namespace {
-
-struct Threads {
-    unsigned saved = bspbuild::ThreadCount();
-    explicit Threads(unsigned n) { bspbuild::SetThreadCount(n); }
-    ~Threads() { bspbuild::SetThreadCount(saved); }
-};
 
 bool fullRun() {
     const char* p = std::getenv("ORV_BSP_IDENTITY_FULL");
     return p != nullptr && *p != '\0' && *p != '0';
+}
+
+// A convex sphere and, for a few of its facets, a coplanar copy grown three
+// times about its centre, which reaches across the neighbours' planes. Down
+// the sphere's chain each grown copy leaves with its facet, as a coplanar
+// triangle that spans planes still in the list: the carried counts must take
+// spanning triangles off too.
+std::vector<Triangle> sphereWithGrownFacets() {
+    std::vector<Triangle> out = orvtest::Sphere(20, 16);
+    for (size_t i : {37u, 151u, 283u, 419u, 557u}) {
+        Triangle grown = out[i];
+        const Vec3 centre = (grown.mPos[0] + grown.mPos[1] + grown.mPos[2]) * (1.0f / 3.0f);
+        for (Vec3& p : grown.mPos) p = centre + (p - centre) * 3.0f;
+        out.push_back(grown);
+    }
+    return out;
 }
 
 std::string describe(const Plane& p) {
@@ -56,9 +68,9 @@ std::vector<std::pair<const BSPNode*, uint32_t>> nodesOf(const BSPTree& tree) {
 std::string difference(const BSPTree& want, const BSPTree& got) {
     std::ostringstream s;
     if (want.Depth() != got.Depth())
-        s << "depth " << got.Depth() << ", reference " << want.Depth() << "; ";
+        s << "depth " << got.Depth() << ", plain " << want.Depth() << "; ";
     if (want.DegenerateNum() != got.DegenerateNum())
-        s << "left out " << got.DegenerateNum() << ", reference " << want.DegenerateNum() << "; ";
+        s << "left out " << got.DegenerateNum() << ", plain " << want.DegenerateNum() << "; ";
     if (want.TriNum() != got.TriNum()) s << "triangles " << got.TriNum() << "; ";
     const auto a = nodesOf(want), b = nodesOf(got);
     for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
@@ -77,11 +89,11 @@ std::string difference(const BSPTree& want, const BSPTree& got) {
         if (what != nullptr) {
             s << "node " << i << " at depth " << a[i].second << " differs in its " << what
               << ": plane " << describe(y.mPlane) << " with " << y.mTriList.size()
-              << " triangles, reference " << describe(x.mPlane) << " with " << x.mTriList.size();
+              << " triangles, plain " << describe(x.mPlane) << " with " << x.mTriList.size();
             return s.str();
         }
     }
-    if (a.size() != b.size()) s << b.size() << " nodes, reference " << a.size();
+    if (a.size() != b.size()) s << b.size() << " nodes, plain " << a.size();
     // The comparison above and the tree's own must agree.
     if (s.str().empty() != want.IsIdentical(got)) s << "IsIdentical disagrees";
     return s.str();
@@ -92,20 +104,32 @@ struct Scene {
     std::vector<Triangle> tris;
 };
 
-// Builds with the reference, then with the fast construction on each thread
-// count, and expects the same tree every time.
-void expectIdentical(const Scene& scene, std::initializer_list<unsigned> threadCounts = {1, 2, 3}) {
+BSPBuildSettings plainSearch(BSPBuildSettings settings) {
+    settings.search = SplitterSearch::Plain;
+    settings.threads = 1;
+    return settings;
+}
+
+// Builds with the plain search, then with the fast one at every kernel width
+// on each thread count (sides built side by side from the first node whose
+// sides both hold forkMin triangles), and expects the same tree every time.
+void expectIdentical(const Scene& scene, BSPBuildSettings settings = BSPBuildSettings(),
+                     std::initializer_list<unsigned> threadCounts = {1, 2, 3}) {
     ASSERT_FALSE(scene.tris.empty()) << scene.name;
     BSPTree want;
-    orvref::Build(want, scene.tris);
+    want.Build(scene.tris, plainSearch(settings));
     ASSERT_NE(want.Root(), nullptr) << scene.name;
-    for (unsigned threads : threadCounts) {
-        Threads t(threads);
-        BSPTree got;
-        got.Build(scene.tris);
-        EXPECT_EQ(difference(want, got), "")
-            << scene.name << " on " << threads << " threads, weights " << BSPTree::sSplitWeight
-            << ", " << BSPTree::sBalanceWeight;
+    for (unsigned width : {4u, 8u, 16u}) {
+        for (unsigned threads : threadCounts) {
+            settings.kernelWidth = width;
+            settings.threads = threads;
+            BSPTree got;
+            got.Build(scene.tris, settings);
+            EXPECT_EQ(difference(want, got), "")
+                << scene.name << ": width " << width << " on " << threads << " threads, fork at "
+                << settings.forkMin << ", weights " << settings.splitWeight << ", "
+                << settings.balanceWeight;
+        }
     }
 }
 
@@ -130,8 +154,6 @@ std::vector<Triangle> facetedPrism(uint32_t facets, uint32_t stripsPerFacet) {
     return out;
 }
 
-std::string demoMeshPath() { return std::string(ORV_SOURCE_DIR) + "/data/mesh/test_1.txt"; }
-
 }  // namespace
 
 TEST(BuildIdentity, SoupsTorusSphereAndPrismUnderTheStartWeights) {
@@ -140,6 +162,7 @@ TEST(BuildIdentity, SoupsTorusSphereAndPrismUnderTheStartWeights) {
     expectIdentical({"torus 1k", orvtest::Torus(32, 16)});
     // Chains: carried counts, counted in parallel and reduced in parallel.
     expectIdentical({"sphere 600", orvtest::Sphere(20, 16)});
+    expectIdentical({"sphere with grown facets", sphereWithGrownFacets()});
     expectIdentical({"prism of 24 facets", facetedPrism(24, 48)});
     expectIdentical({"parallel stack", orvtest::ParallelStack(700, 0.1f)});
 }
@@ -150,10 +173,8 @@ TEST(BuildIdentity, OtherWeightsIncludingOnesThatRuleOutEarlyStops) {
     const Scene scenes[] = {{"soup", orvtest::RandomSoup(4, 600, 1.0f, 0.3f)},
                             {"torus", orvtest::Torus(24, 12)},
                             {"sphere", orvtest::Sphere(16, 12)}};
-    for (const auto& [split, balance] : weights) {
-        Weights w(split, balance);
-        for (const Scene& scene : scenes) expectIdentical(scene, {1, 2});
-    }
+    for (const auto& [split, balance] : weights)
+        for (const Scene& scene : scenes) expectIdentical(scene, WithWeights(split, balance), {1, 2});
 }
 
 TEST(BuildIdentity, DegenerateInputAndDegeneratePiecesAreDroppedAlike) {
@@ -165,17 +186,16 @@ TEST(BuildIdentity, DegenerateInputAndDegeneratePiecesAreDroppedAlike) {
     for (size_t i = 9; i < tris.size(); i += 29)
         tris[i].mPos[2] = tris[i].mPos[1] + Vec3(1e-4f, 0.0f, 0.0f);
     BSPTree want;
-    orvref::Build(want, tris);
+    want.Build(tris, plainSearch(BSPBuildSettings()));
     EXPECT_GT(want.DegenerateNum(), 20u);
     expectIdentical({"soup with degenerate triangles", tris});
 }
 
 TEST(BuildIdentity, TheDemoMesh) {
-    Scene scene{"demo mesh", orvtest::LoadMeshTriangles(demoMeshPath())};
-    if (scene.tris.empty()) GTEST_SKIP() << "no demo mesh at " << demoMeshPath();
+    Scene scene{"demo mesh", orvtest::DemoTriangles()};
+    ASSERT_FALSE(scene.tris.empty()) << orvtest::DemoMeshPath();
     expectIdentical(scene);
-    Weights w(1.1f, 3.0f);
-    expectIdentical(scene);
+    expectIdentical(scene, WithWeights(1.1f, 3.0f));
 }
 
 TEST(BuildIdentity, RealMeshesFromAssimpTestModels) {
@@ -184,32 +204,29 @@ TEST(BuildIdentity, RealMeshesFromAssimpTestModels) {
     Scene scene{"spider.obj", orvtest::ImportTriangles(spider, &error)};
     ASSERT_FALSE(scene.tris.empty()) << spider << ": " << error;
     EXPECT_EQ(scene.tris.size(), 1368u);
-    expectIdentical(scene, {1, 2});
+    expectIdentical(scene, BSPBuildSettings(), {1, 2});
     const std::string wuson = std::string(orvtest::kAssimpModelsDir) + "/OBJ/WusonOBJ.obj";
     Scene big{"WusonOBJ.obj", orvtest::ImportTriangles(wuson, &error)};
     ASSERT_FALSE(big.tris.empty()) << wuson << ": " << error;
     EXPECT_EQ(big.tris.size(), 3732u);
-    expectIdentical(big, {1, 2});
+    expectIdentical(big, BSPBuildSettings(), {1, 2});
 }
 
 TEST(BuildIdentity, LargeInputsWhenAskedFor) {
     if (!fullRun()) GTEST_SKIP() << "set ORV_BSP_IDENTITY_FULL=1 for the large inputs";
-    expectIdentical({"soup 4k", orvtest::RandomSoup(2, 4000, 1.0f, 0.15f)}, {1, 2});
-    expectIdentical({"torus 4k", orvtest::Torus(64, 32)}, {1, 2});
-    expectIdentical({"sphere 2k", orvtest::Sphere(32, 32)}, {1, 2});
+    expectIdentical({"soup 4k", orvtest::RandomSoup(2, 4000, 1.0f, 0.15f)}, BSPBuildSettings(), {1, 2});
+    expectIdentical({"torus 4k", orvtest::Torus(64, 32)}, BSPBuildSettings(), {1, 2});
+    expectIdentical({"sphere 2k", orvtest::Sphere(32, 32)}, BSPBuildSettings(), {1, 2});
 }
 
 TEST(BuildIdentity, SubtreesBuiltSideBySideFromTheRoot) {
     // Any node with two non-empty sides hands them to two threads.
-    struct ForkMin {
-        size_t saved = bspbuild::ForkMin();
-        ForkMin() { bspbuild::SetForkMin(1); }
-        ~ForkMin() { bspbuild::SetForkMin(saved); }
-    } forkMin;
-    expectIdentical({"soup", orvtest::RandomSoup(6, 500, 1.0f, 0.4f)}, {2, 3});
-    expectIdentical({"torus", orvtest::Torus(20, 10)}, {2});
-    Weights w(2.0f, 1.0f);
-    expectIdentical({"soup with dearer cuts", orvtest::RandomSoup(7, 400, 1.0f, 0.6f)}, {2});
+    BSPBuildSettings fork;
+    fork.forkMin = 1;
+    expectIdentical({"soup", orvtest::RandomSoup(6, 500, 1.0f, 0.4f)}, fork, {1, 2, 3});
+    expectIdentical({"torus", orvtest::Torus(20, 10)}, fork, {2});
+    fork.splitWeight = 2.0f;
+    expectIdentical({"soup with dearer cuts", orvtest::RandomSoup(7, 400, 1.0f, 0.6f)}, fork, {2});
 }
 
 TEST(BuildIdentity, AGrowthRefusedInOrderIsRefusedAlikeWhenSidesAreBuiltSideBySide) {
@@ -227,10 +244,11 @@ TEST(BuildIdentity, AGrowthRefusedInOrderIsRefusedAlikeWhenSidesAreBuiltSideBySi
     }
     auto build = [&](unsigned threads, size_t forkMin) {
         return orvtest::RunInChild([&] {
-            bspbuild::SetThreadCount(threads);
-            bspbuild::SetForkMin(forkMin);
+            BSPBuildSettings settings;
+            settings.threads = threads;
+            settings.forkMin = forkMin;
             BSPTree tree;
-            tree.Build(slabs);
+            tree.Build(slabs, settings);
             printf("built, %u deep\n", tree.Depth());
         });
     };
@@ -244,23 +262,23 @@ TEST(BuildIdentity, AGrowthRefusedInOrderIsRefusedAlikeWhenSidesAreBuiltSideBySi
     EXPECT_EQ(sideBySide.out, inOrder.out);
 }
 
-TEST(BuildIdentity, TheReferenceSeesADifferentWeightAsADifferentTree) {
+TEST(BuildIdentity, TheComparisonSeesADifferentWeightAsADifferentTree) {
     // The comparison itself must notice a changed tree.
     std::vector<Triangle> tris = orvtest::RandomSoup(5, 200, 1.0f, 0.5f);
     BSPTree want;
-    orvref::Build(want, tris);
-    Weights w(1.1f, 4.0f);
+    want.Build(tris, plainSearch(BSPBuildSettings()));
     BSPTree got;
-    got.Build(tris);
+    got.Build(tris, WithWeights(1.1f, 4.0f));
     EXPECT_NE(difference(want, got), "");
 }
 
 TEST(BuildProgress, ALongBuildRewritesOneLineAndBlanksItAtTheEnd) {
     auto r = orvtest::RunInChild([] {
-        bspbuild::SetProgressDelay(0.0);
+        BSPProgressLine line(0.0);
+        BSPBuildSettings settings;
+        settings.progress = line.Callback();
         BSPTree tree;
-        tree.Build(orvtest::Sphere(24, 20));
-        bspbuild::SetProgressDelay(0.5);
+        tree.Build(orvtest::Sphere(24, 20), settings);
         printf("after");
     });
     ASSERT_EQ(r.exitCode, 0);
@@ -284,8 +302,7 @@ TEST(BuildProgress, AShortBuildPrintsNothing) {
     auto r = orvtest::RunInChild([] {
         BSPTree tree;
         tree.Build(orvtest::Torus(12, 8));
-        std::vector<Triangle> demo = orvtest::LoadMeshTriangles(demoMeshPath());
-        tree.Build(demo);
+        tree.Build(orvtest::DemoTriangles());
     });
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "");

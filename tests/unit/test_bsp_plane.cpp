@@ -191,3 +191,13 @@ TEST(Degenerate, TrianglesWithoutAPlaneAreRecognised) {
     EXPECT_FALSE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1e-4f, 0, 0), Vec3(0, 1e-4f, 0))));
     EXPECT_FALSE(IsDegenerate(Triangle(Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0))));
 }
+
+TEST(Degenerate, APlaneFromATriangleSaysWhenThereIsNone) {
+    Plane p(Vec3(1, 2, 3), 4);
+    EXPECT_FALSE(Plane::FromTriangle(Triangle(Vec3(0, 0, 0), Vec3(1, 1, 1), Vec3(2, 2, 2)), &p));
+    EXPECT_EQ(p.mNormal.y, 2.0f) << "left unchanged";
+    EXPECT_EQ(p.mD, 4.0f);
+    ASSERT_TRUE(Plane::FromTriangle(Triangle(Vec3(0, 0, 2), Vec3(3, 0, 2), Vec3(0, 3, 2)), &p));
+    EXPECT_EQ(p.mNormal.z, 1.0f);
+    EXPECT_EQ(p.mD, -2.0f);
+}

@@ -4,11 +4,11 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "BSPTree.h"
 #include "ChildProcess.h"
+#include "SourceLine.h"
 
 using ORV::Vec3;
 
@@ -41,20 +41,10 @@ Vec3 rawNormal(const Triangle& tri) {
 
 const Vec3 kZero(0.0f);
 
-// The line of a source statement, found by its text, so report tests follow
-// the code without hard-coded numbers.
-int sourceLine(const char* pPath, const char* pNeedle) {
-    std::ifstream in(std::string(ORV_SOURCE_DIR) + "/" + pPath);
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n)
-        if (line.find(pNeedle) != std::string::npos) return n;
-    return -1;
-}
-
 std::string haltText(const char* pNeedle, const std::string& mesg) {
-    int line = sourceLine("src/GameStates/BSPTree.cpp", pNeedle);
+    int line = orvtest::LineOf("src/GameStates/BSPRules.cpp", pNeedle);
     return "ORV_HALT:\nLine: " + std::to_string(line) +
-           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPTree.cpp\nMesg: " + mesg +
+           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPRules.cpp\nMesg: " + mesg +
            "\n";
 }
 

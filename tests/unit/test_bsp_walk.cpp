@@ -26,20 +26,12 @@ std::vector<float> heightsInWalkOrder(const BSPTree& tree, const Vec3& eye) {
 
 using Order = std::vector<const Triangle*>;
 
-Order walkOrder(const BSPTree& tree, const Vec3& eye) {
+// The walk's sequence; front to back (nearest first) the painter's check
+// below must reject it.
+Order walkOrder(const BSPTree& tree, const Vec3& eye, WalkOrder how = WalkOrder::BackToFront) {
     Order order;
-    tree.Walk(eye, [&](const Triangle& t) { order.push_back(&t); });
+    tree.Walk(eye, [&](const Triangle& t) { order.push_back(&t); }, how);
     return order;
-}
-
-// The walk with the two children exchanged: nearest first. The painter's
-// check below must reject it.
-void swappedWalk(const BSPNode* pNode, const Vec3& eye, Order& order) {
-    if (pNode == nullptr) return;
-    bool inFront = pNode->mPlane.Distance(eye) > 0.0f;
-    swappedWalk(inFront ? pNode->mpFront : pNode->mpBack, eye, order);
-    for (const Triangle& t : pNode->mTriList) order.push_back(&t);
-    swappedWalk(inFront ? pNode->mpBack : pNode->mpFront, eye, order);
 }
 
 // Distance along a unit ray to the triangle, or a negative value for a miss
@@ -268,11 +260,25 @@ TEST(Walk, EveryStoredTriangleIsHandedOverOnce) {
     BSPTree tree;
     tree.Build(orvtest::RandomSoup(8, 150));
     std::vector<const Triangle*> stored = storedTriangles(tree);
-    Order order = walkOrder(tree, Vec3(0.4f, -3.0f, 1.7f));
+    const Vec3 eye(0.4f, -3.0f, 1.7f);
+    Order order = walkOrder(tree, eye);
+    // Front to back is the same sequence reversed.
+    Order reversed = walkOrder(tree, eye, WalkOrder::FrontToBack);
+    std::reverse(reversed.begin(), reversed.end());
+    EXPECT_EQ(reversed, order);
     ASSERT_EQ(order.size(), stored.size());
     std::sort(stored.begin(), stored.end());
     std::sort(order.begin(), order.end());
     EXPECT_EQ(order, stored);
+    // The node walk knows each node's depth in the tree.
+    std::unordered_map<const BSPNode*, uint32_t> depthOf;
+    tree.VisitNodes([&](const BSPNode& node, uint32_t depth) { depthOf[&node] = depth; });
+    size_t nodes = 0;
+    tree.WalkNodes(eye, [&](const BSPNode& node, uint32_t depth) {
+        EXPECT_EQ(depth, depthOf.at(&node));
+        ++nodes;
+    });
+    EXPECT_EQ(nodes, depthOf.size());
 }
 
 TEST(PainterProperty, TheNearestHitIsHandedOverLast) {
@@ -307,9 +313,8 @@ TEST(PainterProperty, TheCheckRejectsTheWalkWithItsChildrenSwapped) {
         PainterResult swapped;
         for (int eyes = 0; eyes < 10; ++eyes) {
             Vec3 eye = rng.InBox(scene.eyeBox);
-            Order order;
-            swappedWalk(tree.Root(), eye, order);
-            checkRays(index, stored, order, eye, rng, 60, swapped);
+            checkRays(index, stored, walkOrder(tree, eye, WalkOrder::FrontToBack), eye, rng, 60,
+                      swapped);
         }
         EXPECT_GT(swapped.violations, swapped.rays / 4) << scene.name;
     }

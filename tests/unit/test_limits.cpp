@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "BSPBuild.h"
+#include "BSPRules.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
@@ -92,7 +93,7 @@ std::string section(const std::string& name, uint32_t count, const std::string& 
 const std::string kTokenTree = "framework/ORV_TokenTree.cpp";
 const std::string kMesh = "framework/ORV_Mesh.cpp";
 const std::string kImage = "src/ORV_Image.cpp";
-const std::string kTree = "src/GameStates/BSPTree.cpp";
+const std::string kTree = "src/GameStates/BSPBuild.cpp";
 
 // Three families of k large triangles in the planes x, y and z = i - k/2 +
 // 1/2: every triangle crosses all those of the other two families, so the
@@ -118,9 +119,9 @@ TEST(Limits, StatedValues) {
     EXPECT_EQ(ORV::MAX_IMAGE_FILE_SIZE, 18u + 255u + 4096u * 4096u * 4u + 26u);
     EXPECT_EQ(ORV::MAX_TOKEN_NUM, 16u * 1024 * 1024);
     EXPECT_EQ(ORV::MAX_MESH_ELEMENT_NUM, 1024u * 1024);
-    EXPECT_EQ(ORV::MAX_BUILD_GROWTH, 256u);
-    EXPECT_EQ(ORV::BUILD_GROWTH_SLACK, 4096u);
-    EXPECT_EQ(ORV::MAX_BUILD_TRI_NUM, 8u * 1024 * 1024);
+    EXPECT_EQ(MAX_BUILD_GROWTH, 256u);
+    EXPECT_EQ(BUILD_GROWTH_SLACK, 4096u);
+    EXPECT_EQ(MAX_BUILD_TRI_NUM, 8u * 1024 * 1024);
 }
 
 TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
@@ -273,9 +274,10 @@ TEST(LimitTree, ABuildThatWouldGrowPastItsMultipleIsRefused) {
 
     // A cap (the tree fuzz target's) refuses the same build far earlier.
     r = RunInChild([] {
-        bspbuild::SetGrowthCap(1000);
+        BSPBuildSettings capped;
+        capped.growthCap = 1000;
         BSPTree tree;
-        tree.Build(crossedSlabs(12));
+        tree.Build(crossedSlabs(12), capped);
     });
     EXPECT_EQ(r.out, mesgReport(kTree, "held <= heldMax", "BSPTree::BuildNode",
                                 "Cutting would grow the tree past 1000 triangles (36 given)!!"));
@@ -286,5 +288,5 @@ TEST(LimitTree, ABuildThatWouldGrowPastItsMultipleIsRefused) {
     size_t stored = 0;
     tree.Walk(ORV::Vec3(0.0f), [&](const Triangle&) { ++stored; });
     EXPECT_GT(stored, 36u * 100);
-    EXPECT_LE(stored, 36u * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK);
+    EXPECT_LE(stored, 36u * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK);
 }

@@ -13,6 +13,7 @@
 #include "ChildProcess.h"
 #include "MeshFiles.h"
 #include "MeshImport.h"
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 #include "TempDir.h"
 

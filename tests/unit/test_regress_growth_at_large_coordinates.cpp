@@ -12,6 +12,8 @@
 
 #include "../fuzz/SoupReader.h"
 #include "BSPBuild.h"
+#include "BSPProgress.h"
+#include "BSPRules.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "ORV.h"
@@ -41,12 +43,14 @@ GrowthInput readGrowthInput() {
     return input;
 }
 
-// Builds the list under the input's weights, as the fuzz target does.
-void buildWithWeights(const GrowthInput& input) {
-    BSPTree::sSplitWeight = 1.1f + 0.1f * (input.weights & 15);
-    BSPTree::sBalanceWeight = 1.0f + static_cast<float>(input.weights >> 4);
+// Builds the list under the input's weights, as the fuzz target does, with
+// the demo's progress line after delay seconds.
+void buildWithWeights(const GrowthInput& input, double delay = BSPProgressLine::DELAY) {
+    BSPProgressLine line(delay);
+    BSPBuildSettings settings = orvfuzz::FuzzWeights(input.weights);
+    settings.progress = line.Callback();
     BSPTree tree;
-    tree.Build(input.list);
+    tree.Build(input.list, settings);
     printf("built: %u deep\n", tree.Depth());
 }
 
@@ -61,8 +65,8 @@ TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExha
     ASSERT_EQ(given, 4u);
 
     auto result = orvtest::RunInChild([&] { buildWithWeights(input); });
-    const size_t limit = given * ORV::MAX_BUILD_GROWTH + ORV::BUILD_GROWTH_SLACK;
-    const std::string source = "src/GameStates/BSPTree.cpp";
+    const size_t limit = given * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK;
+    const std::string source = "src/GameStates/BSPBuild.cpp";
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "ORV_ASSERT_MESG: held <= heldMax\nLine: " +
                               std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(held <= heldMax")) +
@@ -75,10 +79,7 @@ TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExha
 // line first, so the report starts at the beginning of a clean line.
 TEST(RegressGrowthAtLargeCoordinates, TheReportStartsOnACleanLineAfterTheProgressLine) {
     const GrowthInput input = readGrowthInput();
-    auto result = orvtest::RunInChild([&] {
-        bspbuild::SetProgressDelay(0.0);
-        buildWithWeights(input);
-    });
+    auto result = orvtest::RunInChild([&] { buildWithWeights(input, 0.0); });
     EXPECT_EQ(result.exitCode, 1);
     const size_t report = result.out.find("ORV_ASSERT_MESG: held <= heldMax\n");
     ASSERT_NE(report, std::string::npos) << result.out;

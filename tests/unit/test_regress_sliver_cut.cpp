@@ -14,8 +14,9 @@
 #include "../fuzz/SoupReader.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
-#include "ORV_Mesh.h"
+#include "MeshFiles.h"
 #include "SourceLine.h"
+#include "TreeSettings.h"
 
 using ORV::Vec3;
 using orvtest::RunInChild;
@@ -29,8 +30,8 @@ std::vector<uint8_t> readRegress(const std::string& name) {
 }
 
 std::string haltText(const char* pNeedle, const std::string& mesg) {
-    return "ORV_HALT:\nLine: " + std::to_string(orvtest::LineOf("src/GameStates/BSPTree.cpp", pNeedle)) +
-           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPTree.cpp\nMesg: " + mesg + "\n";
+    return "ORV_HALT:\nLine: " + std::to_string(orvtest::LineOf("src/GameStates/BSPRules.cpp", pNeedle)) +
+           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPRules.cpp\nMesg: " + mesg + "\n";
 }
 
 // Builds list under the given weights in a child process and prints what the
@@ -39,10 +40,8 @@ std::string haltText(const char* pNeedle, const std::string& mesg) {
 orvtest::ChildResult buildInChild(const std::vector<Triangle>& list, float splitWeight,
                                   float balanceWeight) {
     return RunInChild([&] {
-        BSPTree::sSplitWeight = splitWeight;
-        BSPTree::sBalanceWeight = balanceWeight;
         BSPTree tree;
-        tree.Build(list);
+        tree.Build(list, orvtest::WithWeights(splitWeight, balanceWeight));
         int walked = 0, flat = 0;
         tree.Walk(Vec3(0.0f, 0.0f, 50.0f), [&](const Triangle& t) {
             ++walked;
@@ -136,14 +135,9 @@ TEST(RegressSliverCut, TheFuzzedDemoMeshLoadsAndBuildsAsTheDemoDoes) {
     // in "Invalid front list size: 2".
     const std::string path =
         std::string(ORV_TEST_DATA_DIR) + "/regress/mesh_cut_point_near_an_off_plane_corner.txt";
+    const std::vector<Triangle> list = orvtest::LoadMeshTriangles(path);
+    ASSERT_FALSE(list.empty()) << path;
     auto r = RunInChild([&] {
-        ORV::Mesh* pMesh = ORV::Mesh::Load(path.c_str(), true);
-        std::vector<Triangle> list;
-        for (uint32_t i = 0; i < pMesh->TriPosNum(); ++i) {
-            Triangle tri;
-            for (uint32_t k = 0; k < 3; ++k) tri.mPos[k] = pMesh->VtxPos()[pMesh->TriPos()[3 * i + k]];
-            list.push_back(tri);
-        }
         BSPTree tree;
         tree.Build(list);
         size_t walked = 0;

@@ -22,15 +22,12 @@ Figures Measure(BSPTree& tree, const std::vector<Triangle>& list, float splitWei
     f.balanceWeight = balanceWeight;
     f.trianglesIn = static_cast<uint32_t>(list.size());
 
-    const float oldSplit = BSPTree::sSplitWeight;
-    const float oldBalance = BSPTree::sBalanceWeight;
-    BSPTree::sSplitWeight = splitWeight;
-    BSPTree::sBalanceWeight = balanceWeight;
+    BSPBuildSettings settings;
+    settings.splitWeight = splitWeight;
+    settings.balanceWeight = balanceWeight;
     const auto start = std::chrono::steady_clock::now();
-    BuildTree(tree, list);
+    BuildTree(tree, list, settings);
     const auto end = std::chrono::steady_clock::now();
-    BSPTree::sSplitWeight = oldSplit;
-    BSPTree::sBalanceWeight = oldBalance;
     f.buildMs = std::chrono::duration<double, std::milli>(end - start).count();
     f.degenerate = tree.DegenerateNum();
 

@@ -1,8 +1,8 @@
 // Tool.cpp - argument parsing, file checks and the mesh as the demo reads it.
 #include "Tool.h"
 
-#include "BSPBuild.h"
 #include "MeshImport.h"
+#include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
 #include <sys/stat.h>
@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 namespace orvbsp {
 
@@ -47,6 +46,9 @@ std::vector<std::string> splitAt(const std::string& text, char sep) {
 // report handler instead of ending the process.
 struct Reported {};
 [[noreturn]] void throwReported() { throw Reported(); }
+// The tree's progress line: ShowTreeProgress.
+bool sShowProgress = true;
+double sProgressDelay = BSPProgressLine::DELAY;
 
 // Runs fn with reports handed back: a report it makes (already printed on
 // standard output) becomes an Error "<what> (see the report above)". Other
@@ -160,13 +162,16 @@ std::vector<Triangle> LoadTriangles(const std::string& path) {
     return list;
 }
 
-void ShowTreeProgress(bool show) {
-    static const double sDelay = bspbuild::ProgressDelay();
-    bspbuild::SetProgressDelay(show ? sDelay : std::numeric_limits<double>::infinity());
+void ShowTreeProgress(bool show, double delay) {
+    sShowProgress = show;
+    sProgressDelay = delay;
 }
 
-void BuildTree(BSPTree& tree, const std::vector<Triangle>& list) {
-    reportsAsError(sMeshPath + ": the tree's construction stopped", [&] { tree.Build(list); });
+void BuildTree(BSPTree& tree, const std::vector<Triangle>& list, BSPBuildSettings settings) {
+    BSPProgressLine line(sProgressDelay);
+    if (sShowProgress) settings.progress = line.Callback();
+    reportsAsError(sMeshPath + ": the tree's construction stopped",
+                   [&] { tree.Build(list, settings); });
 }
 
 }  // namespace orvbsp

@@ -3,6 +3,8 @@
 #ifndef ORVBSP_TOOL_H
 #define ORVBSP_TOOL_H
 
+#include "BSPBuild.h"
+#include "BSPProgress.h"
 #include "BSPTree.h"
 #include "MeshBounds.h"
 
@@ -55,15 +57,18 @@ void CheckWritable(const std::string& path);
 // Writes text to path, replacing it; throws Error naming path on failure.
 void WriteFile(const std::string& path, const std::string& text);
 
-// The tree prints a long build's progress on standard output, rewritten in
-// place. show keeps that line (on a terminal); otherwise it never appears in
-// output that another program reads, nor beside sweep's own progress bar.
-void ShowTreeProgress(bool show);
+// Whether the tool's builds show the tree's progress line (BSPProgressLine)
+// on standard output, rewritten in place, once a build has run for delay
+// seconds: on a terminal; never in output that another program reads, nor
+// beside sweep's own progress bar.
+void ShowTreeProgress(bool show, double delay = BSPProgressLine::DELAY);
 
-// Builds tree over list, as the demo builds (with the tree's current
-// weights). A report of the tree, printed on standard output, becomes an
-// Error naming the mesh file last read by LoadTriangles.
-void BuildTree(BSPTree& tree, const std::vector<Triangle>& list);
+// Builds tree over list as settings say (by default, the demo's starting
+// weights), with the progress line where it is shown. A report of the tree,
+// printed on standard output, becomes an Error naming the mesh file last read
+// by LoadTriangles.
+void BuildTree(BSPTree& tree, const std::vector<Triangle>& list,
+               BSPBuildSettings settings = BSPBuildSettings());
 
 // Reads a mesh file as the demo does (deindexed) and returns its triangles
 // by the demo's rule: corner colours from the mesh's colours, or from the
@@ -92,8 +97,7 @@ struct Figures {
     double buildMs = 0.0;
 };
 // Builds tree over list (tagged as LoadTriangles tags) with the two weights
-// and measures it. The tree's weights are restored afterwards, so between
-// builds they stay the demo's starting weights.
+// and measures it.
 Figures Measure(BSPTree& tree, const std::vector<Triangle>& list, float splitWeight,
                 float balanceWeight);
 

@@ -74,8 +74,8 @@ void printJson(const std::string& mesh, const Figures& f, long peakKiB) {
 
 void AddStats(CLI::App& app, int* pStatus) {
     static StatsOptions sOpt;
-    sOpt.splitWeight = BSPTree::sSplitWeight;
-    sOpt.balanceWeight = BSPTree::sBalanceWeight;
+    sOpt.splitWeight = START_SPLIT_WEIGHT;
+    sOpt.balanceWeight = START_BALANCE_WEIGHT;
     CLI::App* pCmd = app.add_subcommand("stats", "build the tree of a mesh and print its figures");
     pCmd->footer(
         "Figures: triangles in, left out as degenerate (no plane), stored after cutting, input "

@@ -58,8 +58,8 @@ std::string quoted(const std::string& text) {
 // weights are marked in both.
 std::string plotScript(const std::string& data, const std::string& png, const std::string& mesh,
                        size_t splitNum, size_t balanceNum) {
-    const double demoSplit = BSPTree::sSplitWeight;
-    const double demoBalance = BSPTree::sBalanceWeight;
+    const double demoSplit = START_SPLIT_WEIGHT;
+    const double demoBalance = START_BALANCE_WEIGHT;
     char mark[256];
     std::string s = "set terminal pngcairo size 1200,520 font 'sans,10' noenhanced\nset output " +
                     quoted(png) + "\nset datafile separator ','\nset key off\n" +

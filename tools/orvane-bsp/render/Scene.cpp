@@ -2,6 +2,9 @@
 // oracle's pixel comparison.
 #include "render/Scene.h"
 
+#include "BSPDraw.h"
+#include "DemoView.h"
+
 #include <GL/glew.h>
 #include <GL/glu.h>
 
@@ -10,22 +13,6 @@
 namespace orvbsp {
 
 namespace {
-
-// One triangle as the tree's Draw paints it: a flat fill in corner 0's
-// colour, then (outline) its black edges.
-void drawTriangle(const Triangle& tri, bool outline) {
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glBegin(GL_TRIANGLES);
-    glColor4f(tri.mClr[0].x, tri.mClr[0].y, tri.mClr[0].z, 1.0f);
-    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-    glEnd();
-    if (!outline) return;
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glBegin(GL_TRIANGLES);
-    glColor4f(0.0f, 0.0f, 0.0f, 1.0f);
-    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-    glEnd();
-}
 
 size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
             bool outline) {
@@ -40,10 +27,15 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
         return size_t(tree.DrawNum());
     }
     case Order::Reversed: {
-        std::vector<const Triangle*> walk;
-        tree.Walk(eye, [&](const Triangle& tri) { walk.push_back(&tri); });
-        for (auto it = walk.rbegin(); it != walk.rend(); ++it) drawTriangle(**it, outline);
-        return walk.size();
+        size_t drawn = 0;
+        tree.Walk(
+            eye,
+            [&](const Triangle& tri) {
+                DrawTriangle(tri, outline);
+                ++drawn;
+            },
+            WalkOrder::FrontToBack);
+        return drawn;
     }
     case Order::DepthBuffer:
         glEnable(GL_DEPTH_TEST);
@@ -55,7 +47,7 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
         } else {
             glDepthFunc(GL_LESS);
         }
-        for (const Triangle& tri : list) drawTriangle(tri, outline);
+        for (const Triangle& tri : list) DrawTriangle(tri, outline);
         glDisable(GL_POLYGON_OFFSET_FILL);
         glDisable(GL_DEPTH_TEST);
         return list.size();
@@ -97,20 +89,9 @@ ORV::Vec3 UpFor(const ORV::Vec3& eye, const ORV::Vec3& target) {
 }
 
 void BeginFrame(int width, int height) {
-    glViewport(0, 0, width, height);
-    // The demo's aspect is a float quotient, widened.
-    const float w = static_cast<float>(width);
-    const float h = static_cast<float>(height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, static_cast<double>(w / h), static_cast<double>(0.01f), 10000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);
-    glClearDepth(1.0);
+    DemoView::SetProjection(static_cast<float>(width), static_cast<float>(height));
+    DemoView::SetFixedState();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_CULL_FACE);
-    glDisable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }

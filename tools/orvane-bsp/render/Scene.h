@@ -19,7 +19,7 @@ namespace orvbsp {
 // The order in which triangles are painted.
 enum class Order {
     Tree,         // the tree's back-to-front walk from the eye (the demo's)
-    Reversed,     // that walk's sequence backwards: nearest first, so wrong
+    Reversed,     // the walk front to back: nearest first, so wrong
     DepthBuffer   // the triangle list in its own order, depth test on
 };
 
@@ -38,17 +38,18 @@ struct LookAt {
 // (nearly) along y, then -z.
 ORV::Vec3 UpFor(const ORV::Vec3& eye, const ORV::Vec3& target);
 
-// The demo's frame for a width x height picture: viewport, the projection
-// (60 degrees vertically, near 0.01, far 10000), an identity model-view
-// matrix, the grey background cleared, back faces culled, depth test off,
-// polygons filled. The caller then multiplies its view onto the model-view.
+// The demo's frame for a width x height picture (DemoView): viewport, the
+// projection, an identity model-view matrix, the grey background cleared,
+// back faces culled, depth test off, polygons filled. The caller then
+// multiplies its view onto the model-view.
 void BeginFrame(int width, int height);
 // Multiplies the view onto the current matrix (gluLookAt).
 void ApplyLookAt(const LookAt& view);
 
-// Draws as the demo does: each triangle filled flat in its corner 0 colour,
-// then outlined in black. Tree uses the tree's own Draw; list is the mesh's
-// triangle list, used by DepthBuffer. Returns the number of triangles drawn.
+// Draws as the demo does (DrawTriangle): each triangle filled flat in its
+// corner 0 colour, then outlined in black. Tree uses the tree's own Draw;
+// list is the mesh's triangle list, used by DepthBuffer. Returns the number
+// of triangles drawn.
 size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
                 const ORV::Vec3& eye);
 // The oracle's pass: flat fills only (glShadeModel(GL_FLAT)), no outlines.

@@ -1,5 +1,5 @@
-// Triangle.cpp - the triangle records of a loaded mesh.
-#include "Triangle.h"
+// MeshTriangles.cpp - the triangle records of a loaded mesh.
+#include "MeshTriangles.h"
 
 #include "ORV_Mesh.h"
 
