@@ -139,7 +139,8 @@ void build(benchmark::State& state, Input* pIn, BSPBuildSettings settings) {
     if (pIn->classified == 0.0) pIn->classified = chainClassifications(tree);
     state.counters["classified/s"] =
         benchmark::Counter(pIn->classified, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["peak/stored"] = static_cast<double>(peak) / static_cast<double>(storedBytes(tree));
+    state.counters["peak/stored"] =
+        static_cast<double>(peak) / static_cast<double>(storedBytes(tree));
 }
 
 void buildPlain(benchmark::State& state, Input* pIn) {

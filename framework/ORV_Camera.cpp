@@ -64,10 +64,8 @@ void Camera::Update(bool useInput) {
         Input* pInput = Input::Instance();
         System* pSystem = System::Instance();
         if (pInput && pSystem) {
-            if (mMode == MODE_ORBIT)
-                orbitInput(*pInput);
-            else if (mMode == MODE_FLY)
-                flyInput(*pInput);
+            if (mMode == MODE_ORBIT) orbitInput(*pInput);
+            else if (mMode == MODE_FLY) flyInput(*pInput);
             limit();
         }
     }
@@ -77,18 +75,15 @@ void Camera::Update(bool useInput) {
     // Perpendicular to mDir by construction, so never parallel to the view.
     mUp = Vec3(-sy * sp, cp, -cy * sp);
     mDir = direction();
-    if (mMode == MODE_ORBIT)
-        mEye = mTarget - mDir * mDist;
-    else if (mMode == MODE_FLY)
-        mTarget = mEye + mDir * mDist;
+    if (mMode == MODE_ORBIT) mEye = mTarget - mDir * mDist;
+    else if (mMode == MODE_FLY) mTarget = mEye + mDir * mDist;
 }
 
 void Camera::Apply() const {
-    gluLookAt(static_cast<double>(mEye.x), static_cast<double>(mEye.y),
-              static_cast<double>(mEye.z), static_cast<double>(mTarget.x),
-              static_cast<double>(mTarget.y), static_cast<double>(mTarget.z),
-              static_cast<double>(mUp.x), static_cast<double>(mUp.y),
-              static_cast<double>(mUp.z));
+    gluLookAt(static_cast<double>(mEye.x), static_cast<double>(mEye.y), static_cast<double>(mEye.z),
+              static_cast<double>(mTarget.x), static_cast<double>(mTarget.y),
+              static_cast<double>(mTarget.z), static_cast<double>(mUp.x),
+              static_cast<double>(mUp.y), static_cast<double>(mUp.z));
 }
 
 Vec3 Camera::direction() const {
@@ -145,10 +140,8 @@ void Camera::flyInput(const Input& input) {
 void Camera::limit() {
     const float halfPi = static_cast<float>(HALF_PI);
     mPitch = Clamp(mPitch, -halfPi, halfPi);
-    if (mYaw < -PI_F)
-        mYaw += TWO_PI_F;
-    else if (mYaw > PI_F)
-        mYaw -= TWO_PI_F;
+    if (mYaw < -PI_F) mYaw += TWO_PI_F;
+    else if (mYaw > PI_F) mYaw -= TWO_PI_F;
     mDist = Clamp(mDist, mDistMin, mDistMax);
 }
 

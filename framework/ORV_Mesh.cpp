@@ -58,10 +58,22 @@ void expandTriangle(uint32_t* pTri, const T* pVtx, T* pOut, uint32_t t) {
     } while (0)
 
 Mesh::Mesh()
-    : mpVtxPos(nullptr), mVtxPosNum(0), mpTriPos(nullptr), mTriPosNum(0),
-      mpVtxNrm(nullptr), mVtxNrmNum(0), mpTriNrm(nullptr), mTriNrmNum(0),
-      mpVtxClr(nullptr), mVtxClrNum(0), mpTriClr(nullptr), mTriClrNum(0),
-      mpVtxTex(nullptr), mVtxTexNum(0), mpTriTex(nullptr), mTriTexNum(0) {}
+    : mpVtxPos(nullptr),
+      mVtxPosNum(0),
+      mpTriPos(nullptr),
+      mTriPosNum(0),
+      mpVtxNrm(nullptr),
+      mVtxNrmNum(0),
+      mpTriNrm(nullptr),
+      mTriNrmNum(0),
+      mpVtxClr(nullptr),
+      mVtxClrNum(0),
+      mpTriClr(nullptr),
+      mTriClrNum(0),
+      mpVtxTex(nullptr),
+      mVtxTexNum(0),
+      mpTriTex(nullptr),
+      mTriTexNum(0) {}
 
 Mesh::~Mesh() {
     delete[] mpVtxPos;
@@ -111,8 +123,9 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
     // checked in this one place.
     auto elementNum = [](const Token& section, const char* pSection) {
         uint32_t num = section.ChildNum();
-        ORV_ASSERT_MESG(num <= MAX_MESH_ELEMENT_NUM, "%s has too many elements (%u, more than %u)!!",
-                        pSection, num, MAX_MESH_ELEMENT_NUM);
+        ORV_ASSERT_MESG(num <= MAX_MESH_ELEMENT_NUM,
+                        "%s has too many elements (%u, more than %u)!!", pSection, num,
+                        MAX_MESH_ELEMENT_NUM);
         return num;
     };
 
@@ -128,8 +141,9 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
             for (uint32_t c = 0; c < got; ++c) {
                 float value = v[c];
                 // The tree's plane maths cannot work with infinities or NaN.
-                ORV_ASSERT_MESG(std::isfinite(value), "%s element %u: '%s' is not a finite number!!",
-                                pSection, k, siblingText(data.Child(), c));
+                ORV_ASSERT_MESG(std::isfinite(value),
+                                "%s element %u: '%s' is not a finite number!!", pSection, k,
+                                siblingText(data.Child(), c));
             }
             std::memcpy(&pOut[k], v, sizeof(*pOut));
         }
@@ -137,8 +151,8 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
 
     // Reads every element's three indices into consecutive triples; each
     // must index the vtxNum values of its attribute.
-    auto readIndices = [](const Token& section, const char* pSection, uint32_t* pOut,
-                          uint32_t num, uint32_t vtxNum) {
+    auto readIndices = [](const Token& section, const char* pSection, uint32_t* pOut, uint32_t num,
+                          uint32_t vtxNum) {
         uint32_t k = 0;
         for (Token data = section.Child(); !data.IsNull() && k < num; data = data.Next(), ++k) {
             ORV_ASSERT(data.Child().IsNull() == false);
@@ -157,7 +171,8 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
     auto checkFaceNum = [this](const Token& tri, const char* pFaceSection) {
         ORV_ASSERT_MESG(tri.ChildNum() == mTriPosNum,
                         "%s count is inconsistent with Face_Position count!! (%d vs %d)",
-                        pFaceSection, static_cast<int>(tri.ChildNum()), static_cast<int>(mTriPosNum));
+                        pFaceSection, static_cast<int>(tri.ChildNum()),
+                        static_cast<int>(mTriPosNum));
     };
 
     mVtxPosNum = elementNum(pos, "Position");

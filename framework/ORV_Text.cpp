@@ -100,7 +100,8 @@ Text* Text::Create(const std::string& fontFile, int pixelHeight, std::string* pW
     int penX = 1, rowY = 1, rowHeight = 0;
     for (char c = FIRST_CHAR; c <= LAST_CHAR; ++c) {
         if (FT_Load_Char(font.face, static_cast<FT_ULong>(c), FT_LOAD_RENDER) != 0) {
-            *pWhy = "FreeType cannot draw '" + std::string(1, c) + "' of the font '" + fontFile + "'";
+            *pWhy =
+                "FreeType cannot draw '" + std::string(1, c) + "' of the font '" + fontFile + "'";
             return nullptr;
         }
         const FT_GlyphSlot slot = font.face->glyph;
@@ -179,7 +180,8 @@ void Text::drawLine(const std::string& line, int x, int baseline) const {
     int pen = x;
     for (char c : line) {
         const Glyph& g = glyph(c);
-        const float x0 = static_cast<float>(pen + g.left), y0 = static_cast<float>(baseline - g.top);
+        const float x0 = static_cast<float>(pen + g.left),
+                    y0 = static_cast<float>(baseline - g.top);
         const float x1 = x0 + static_cast<float>(g.width), y1 = y0 + static_cast<float>(g.height);
         const float u0 = static_cast<float>(g.atlasX) * su, v0 = static_cast<float>(g.atlasY) * sv;
         const float u1 = static_cast<float>(g.atlasX + g.width) * su;
@@ -224,9 +226,9 @@ void Text::DrawBlock(const std::vector<std::string>& lines, int x, int y,
 
     // Nothing of the scene's state may hide or tint the overlay.
     static const GLenum kOff[] = {
-        GL_DEPTH_TEST,   GL_CULL_FACE,    GL_LIGHTING,       GL_FOG,
-        GL_ALPHA_TEST,   GL_STENCIL_TEST, GL_SCISSOR_TEST,   GL_COLOR_LOGIC_OP,
-        GL_TEXTURE_1D,   GL_TEXTURE_3D,   GL_TEXTURE_CUBE_MAP, GL_TEXTURE_GEN_S,
+        GL_DEPTH_TEST,    GL_CULL_FACE,       GL_LIGHTING,         GL_FOG,
+        GL_ALPHA_TEST,    GL_STENCIL_TEST,    GL_SCISSOR_TEST,     GL_COLOR_LOGIC_OP,
+        GL_TEXTURE_1D,    GL_TEXTURE_3D,      GL_TEXTURE_CUBE_MAP, GL_TEXTURE_GEN_S,
         GL_TEXTURE_GEN_T, GL_POLYGON_STIPPLE, GL_COLOR_SUM,
     };
     for (GLenum cap : kOff) glDisable(cap);

@@ -68,8 +68,9 @@ private:
     struct Glyph {
         int atlasX, atlasY;  // top-left texel
         int width, height;   // bitmap size
-        int left, top;       // from the pen to the bitmap's left edge, and up from the baseline to its top
-        int advance;         // pen movement
+        int left,
+            top;      // from the pen to the bitmap's left edge, and up from the baseline to its top
+        int advance;  // pen movement
     };
     static const char FIRST_CHAR = ' ';
     static const char LAST_CHAR = '~';

@@ -4,9 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <locale.h>
 #include <climits>
 #include <cstdlib>
-#include <locale.h>
 #include <memory>
 #include <vector>
 
@@ -182,8 +182,8 @@ TokenTree* TokenTree::Create(char* pText) {
     uint32_t bracesCtr = 0;
     while (nextToken(c)) {
         // Refused while counting, before the token array is allocated.
-        ORV_ASSERT_MESG(tokenNum < MAX_TOKEN_NUM, "%u: too many tokens (more than %u)",
-                        c.tokenLine, MAX_TOKEN_NUM);
+        ORV_ASSERT_MESG(tokenNum < MAX_TOKEN_NUM, "%u: too many tokens (more than %u)", c.tokenLine,
+                        MAX_TOKEN_NUM);
         ++tokenNum;
         if (isOpen(c.pBegin)) {
             ++bracesCtr;

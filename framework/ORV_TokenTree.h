@@ -39,9 +39,9 @@ public:
         uint32_t AsArray(int* pArray, uint32_t num) const;
         uint32_t AsArray(float* pArray, uint32_t num) const;
 
-        char* mpText;        // the token's text inside the tree's buffer
+        char* mpText;  // the token's text inside the tree's buffer
         TokenTree* mpTree;
-        uint32_t mIndex;     // position in mppToken
+        uint32_t mIndex;  // position in mppToken
     };
 
     // Reads a whole file and builds its tree, which owns the file's bytes.
@@ -76,11 +76,10 @@ private:
     static bool nextToken(Cursor& c);
 
 public:
-
-    Token* mpRoot;        // the token at index 0, owned
-    char** mppToken;      // mTokenNum pointers into the text, owned
+    Token* mpRoot;    // the token at index 0, owned
+    char** mppToken;  // mTokenNum pointers into the text, owned
     uint32_t mTokenNum;
-    char* mpBuffer;       // the text when the tree owns it (Load), else null
+    char* mpBuffer;  // the text when the tree owns it (Load), else null
 };
 
 }  // namespace ORV

@@ -66,51 +66,50 @@ Handler SetHandler(Handler handler);
 
 #define ORV_FUNC_ ORV::Report::FuncName(__PRETTY_FUNCTION__)
 
-#define ORV_HALT(...)                                                              \
-    do {                                                                           \
-        printf("ORV_HALT:\nLine: %d\nFunc: %s\nFile: %s\n", __LINE__, ORV_FUNC_, \
-               __FILE__);                                                          \
-        __VA_OPT__(printf("Mesg: " __VA_ARGS__);)                                  \
-        printf("\n");                                                              \
-        ORV::Report::End();                                                        \
+#define ORV_HALT(...)                                                                       \
+    do {                                                                                    \
+        printf("ORV_HALT:\nLine: %d\nFunc: %s\nFile: %s\n", __LINE__, ORV_FUNC_, __FILE__); \
+        __VA_OPT__(printf("Mesg: " __VA_ARGS__);)                                           \
+        printf("\n");                                                                       \
+        ORV::Report::End();                                                                 \
     } while (0)
 
-#define ORV_ASSERT(cond)                                                           \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            printf("ORV_ASSERT: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond,        \
-                   __LINE__, ORV_FUNC_, __FILE__);                                 \
-            ORV::Report::End();                                                    \
-        }                                                                          \
+#define ORV_ASSERT(cond)                                                                         \
+    do {                                                                                         \
+        if (!(cond)) {                                                                           \
+            printf("ORV_ASSERT: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond, __LINE__, ORV_FUNC_, \
+                   __FILE__);                                                                    \
+            ORV::Report::End();                                                                  \
+        }                                                                                        \
     } while (0)
 
-#define ORV_ASSERT_MESG(cond, ...)                                                 \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            printf("ORV_ASSERT_MESG: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond,   \
-                   __LINE__, ORV_FUNC_, __FILE__);                                 \
-            printf("Mesg: " __VA_ARGS__);                                          \
-            printf("\n");                                                          \
-            ORV::Report::End();                                                    \
-        }                                                                          \
+#define ORV_ASSERT_MESG(cond, ...)                                                         \
+    do {                                                                                   \
+        if (!(cond)) {                                                                     \
+            printf("ORV_ASSERT_MESG: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond, __LINE__, \
+                   ORV_FUNC_, __FILE__);                                                   \
+            printf("Mesg: " __VA_ARGS__);                                                  \
+            printf("\n");                                                                  \
+            ORV::Report::End();                                                            \
+        }                                                                                  \
     } while (0)
 
-#define ORV_ASSERT_PARM(cond)                                                      \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            printf("ORV_ASSERT_PARM: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond,   \
-                   __LINE__, ORV_FUNC_, __FILE__);                                 \
-            ORV::Report::End();                                                    \
-        }                                                                          \
+#define ORV_ASSERT_PARM(cond)                                                              \
+    do {                                                                                   \
+        if (!(cond)) {                                                                     \
+            printf("ORV_ASSERT_PARM: %s\nLine: %d\nFunc: %s\nFile: %s\n", #cond, __LINE__, \
+                   ORV_FUNC_, __FILE__);                                                   \
+            ORV::Report::End();                                                            \
+        }                                                                                  \
     } while (0)
 
-#define ORV_ASSERT_ALLOC(ptr)                                                      \
-    do {                                                                           \
-        if ((ptr) == nullptr) {                                                    \
-            printf("ORV_ASSERT_ALLOC: %s\nLine: %d\nFunc: %s\nFile: %s\n", #ptr,   \
-                   __LINE__, ORV_FUNC_, __FILE__);                                 \
-            ORV::Report::End();                                                    \
-        }                                                                          \
+#define ORV_ASSERT_ALLOC(ptr)                                                              \
+    do {                                                                                   \
+        if ((ptr) == nullptr) {                                                            \
+            printf("ORV_ASSERT_ALLOC: %s\nLine: %d\nFunc: %s\nFile: %s\n", #ptr, __LINE__, \
+                   ORV_FUNC_, __FILE__);                                                   \
+            ORV::Report::End();                                                            \
+        }                                                                                  \
     } while (0)
 
 // Reads the GL error once; a pending error ends the process with its code.
@@ -126,9 +125,8 @@ Handler SetHandler(Handler handler);
 
 // The five platform checks that use the standard assertion stay active in
 // every build, release included.
-#define ORV_STD_ASSERT(cond)                                                       \
-    ((cond) ? (void)0                                                              \
-            : ORV::Report::StdAssertFail(#cond, __FILE__, __LINE__, ORV_FUNC_))
+#define ORV_STD_ASSERT(cond) \
+    ((cond) ? (void)0 : ORV::Report::StdAssertFail(#cond, __FILE__, __LINE__, ORV_FUNC_))
 
 namespace ORV {
 namespace Report {
@@ -140,8 +138,7 @@ bool GLErrorHeader(int line, const char* pPrettyFunc, const char* pFile);
 
 // The standard assertion's failure path (message on standard error, abort),
 // kept out of reach of NDEBUG.
-[[noreturn]] void StdAssertFail(const char* pExpr, const char* pFile, int line,
-                                const char* pFunc);
+[[noreturn]] void StdAssertFail(const char* pExpr, const char* pFile, int line, const char* pFunc);
 }  // namespace Report
 
 // ---------------------------------------------------------------------------
@@ -150,7 +147,7 @@ bool GLErrorHeader(int line, const char* pPrettyFunc, const char* pFile);
 constexpr double PI = 3.141592653589793;
 constexpr double TWO_PI = PI * 2.0;
 constexpr double HALF_PI = PI * 0.5;
-constexpr double EPSILON = 0.001;               // general tolerance
+constexpr double EPSILON = 0.001;                 // general tolerance
 constexpr double EPSILON_SQ = EPSILON * EPSILON;  // squared distance tolerance
 constexpr float PI_F = static_cast<float>(PI);
 constexpr float TWO_PI_F = static_cast<float>(TWO_PI);
@@ -182,11 +179,17 @@ constexpr uint32_t MAX_MESH_ELEMENT_NUM = 1u << 20;
 // first; with NaN in x, Clamp yields hi whenever lo < hi.
 // ---------------------------------------------------------------------------
 template <typename T>
-inline T Min(T a, T b) { return (a < b) ? a : b; }
+inline T Min(T a, T b) {
+    return (a < b) ? a : b;
+}
 template <typename T>
-inline T Max(T a, T b) { return (a < b) ? b : a; }
+inline T Max(T a, T b) {
+    return (a < b) ? b : a;
+}
 template <typename T>
-inline T Clamp(T x, T lo, T hi) { return Max(lo, Min(x, hi)); }
+inline T Clamp(T x, T lo, T hi) {
+    return Max(lo, Min(x, hi));
+}
 
 // ---------------------------------------------------------------------------
 // Vec3: three packed floats (arrays of them go to GL as raw float arrays).
@@ -262,10 +265,12 @@ public:
     float m[16];
 
     Mtx44() = default;
+    // clang-format off
     Mtx44(float m00, float m01, float m02, float m03,
           float m10, float m11, float m12, float m13,
           float m20, float m21, float m22, float m23,
           float m30, float m31, float m32, float m33);
+    // clang-format on
     explicit Mtx44(const float* pData);
 
     float& operator()(int r, int c) { return m[4 * r + c]; }
@@ -281,8 +286,7 @@ public:
     // View matrix: eye to the origin, looking along -z. Halts when eye and at
     // coincide or up is parallel to the view.
     static Mtx44 LookAt(const Vec3& eye, const Vec3& at, const Vec3& up);
-    static Mtx44 LookAt(float eyeX, float eyeY, float eyeZ,
-                        float atX, float atY, float atZ,
+    static Mtx44 LookAt(float eyeX, float eyeY, float eyeZ, float atX, float atY, float atZ,
                         float upX, float upY, float upZ);
 
     Mtx44 operator+(const Mtx44& b) const;
@@ -297,10 +301,10 @@ public:
     Mtx44& ZeroThis();
     Mtx44& IdentityThis();
     Mtx44& TransposeThis();
-    Mtx44& ScaleThis(float x, float y, float z);               // Scale * this
+    Mtx44& ScaleThis(float x, float y, float z);                // Scale * this
     Mtx44& RotateThis(float x, float y, float z, float angle);  // Rotate * this
-    Mtx44& TranslateThis(float x, float y, float z);           // Translate * this
-    Mtx44& InverseThis();  // not implemented: halts
+    Mtx44& TranslateThis(float x, float y, float z);            // Translate * this
+    Mtx44& InverseThis();                                       // not implemented: halts
 
     Vec3 TransformPoint(const Vec3& p) const;  // linear part + translation
     Vec3 TransformDir(const Vec3& d) const;    // linear part only
@@ -381,18 +385,18 @@ private:
 
 public:
     void* mhInstance;
-    char* mpWinTitle;       // owned copy of the title
-    char* mpClassName;      // the same storage as mpWinTitle, freed through this
-    GLFWwindow* mpWindow;   // the window and its GL context
+    char* mpWinTitle;      // owned copy of the title
+    char* mpClassName;     // the same storage as mpWinTitle, freed through this
+    GLFWwindow* mpWindow;  // the window and its GL context
     uint32_t mWidth;
     uint32_t mHeight;
-    bool mRunning;          // true from window creation until a close request
-    bool mActive;           // the window has the input focus
+    bool mRunning;  // true from window creation until a close request
+    bool mActive;   // the window has the input focus
 
-    uint32_t mTargetRate;       // at least 1
-    double mTargetFrameTime;    // 1 / mTargetRate
+    uint32_t mTargetRate;     // at least 1
+    double mTargetFrameTime;  // 1 / mTargetRate
     uint32_t mFrameCounter;
-    uint32_t mFrameRate;        // always mTargetRate
+    uint32_t mFrameRate;  // always mTargetRate
     double mFrameTime;
     double mFrameStart;
     double mFrameNow;

@@ -110,8 +110,8 @@ bool Image::Save(const char* pName) {
 bool Image::loadTGA(const uint8_t* pData, uint32_t dataSize) {
     ORV_ASSERT_PARM(pData && dataSize);
     uint64_t needSize = TGA_HEADER_SIZE;
-    ORV_ASSERT_MESG(dataSize >= needSize, "TGA data is too short (%u bytes, need %llu)!!",
-                    dataSize, static_cast<unsigned long long>(needSize));
+    ORV_ASSERT_MESG(dataSize >= needSize, "TGA data is too short (%u bytes, need %llu)!!", dataSize,
+                    static_cast<unsigned long long>(needSize));
 
     uint8_t imageType = pData[2];
     ORV_ASSERT_MESG(imageType == 2, "Only support uncompressed, true-color image");
@@ -127,8 +127,8 @@ bool Image::loadTGA(const uint8_t* pData, uint32_t dataSize) {
                     mSizeX, mSizeY, mBPP);
     const uint8_t* pPixels = pData + TGA_HEADER_SIZE + pData[0];
     needSize = TGA_HEADER_SIZE + pData[0] + byteNum;
-    ORV_ASSERT_MESG(dataSize >= needSize, "TGA data is too short (%u bytes, need %llu)!!",
-                    dataSize, static_cast<unsigned long long>(needSize));
+    ORV_ASSERT_MESG(dataSize >= needSize, "TGA data is too short (%u bytes, need %llu)!!", dataSize,
+                    static_cast<unsigned long long>(needSize));
 
     delete[] mpData;  // a second decode into the same image replaces its pixels
     mpData = new uint8_t[byteNum];

@@ -3,10 +3,12 @@
 
 namespace ORV {
 
+// clang-format off
 Mtx44::Mtx44(float m00, float m01, float m02, float m03,
              float m10, float m11, float m12, float m13,
              float m20, float m21, float m22, float m23,
              float m30, float m31, float m32, float m33)
+    // clang-format on
     : m{m00, m01, m02, m03, m10, m11, m12, m13, m20, m21, m22, m23, m30, m31, m32, m33} {}
 
 Mtx44::Mtx44(const float* pData) {
@@ -52,14 +54,16 @@ Mtx44 Mtx44::LookAt(const Vec3& eye, const Vec3& at, const Vec3& up) {
     ORV_ASSERT_MESG(!side.IsZero(), "direction parallel with reference up vector!");
     side.NormalizeThis();
     Vec3 u = dir.Cross(side);  // unit already: dir and side are orthonormal
+    // clang-format off
     return Mtx44(side.x, side.y, side.z, -side.Dot(eye),
                  u.x, u.y, u.z, -u.Dot(eye),
                  dir.x, dir.y, dir.z, -dir.Dot(eye),
                  0, 0, 0, 1);
+    // clang-format on
 }
 
-Mtx44 Mtx44::LookAt(float eyeX, float eyeY, float eyeZ, float atX, float atY, float atZ,
-                    float upX, float upY, float upZ) {
+Mtx44 Mtx44::LookAt(float eyeX, float eyeY, float eyeZ, float atX, float atY, float atZ, float upX,
+                    float upY, float upZ) {
     return LookAt(Vec3(eyeX, eyeY, eyeZ), Vec3(atX, atY, atZ), Vec3(upX, upY, upZ));
 }
 
@@ -102,9 +106,7 @@ Mtx44 Mtx44::Transpose() const {
     return r;
 }
 
-Mtx44 Mtx44::Inverse() const {
-    ORV_HALT("NOT IMPLEMENTED YET!!!");
-}
+Mtx44 Mtx44::Inverse() const { ORV_HALT("NOT IMPLEMENTED YET!!!"); }
 
 Mtx44& Mtx44::operator*=(float s) {
     for (int i = 0; i < 16; ++i) m[i] *= s;
@@ -155,9 +157,7 @@ Mtx44& Mtx44::TranslateThis(float x, float y, float z) {
     return *this;
 }
 
-Mtx44& Mtx44::InverseThis() {
-    ORV_HALT("NOT IMPLEMENTED YET!!!");
-}
+Mtx44& Mtx44::InverseThis() { ORV_HALT("NOT IMPLEMENTED YET!!!"); }
 
 Vec3 Mtx44::TransformPoint(const Vec3& p) const {
     return Vec3(m[0] * p.x + m[1] * p.y + m[2] * p.z + m[3],
@@ -166,8 +166,7 @@ Vec3 Mtx44::TransformPoint(const Vec3& p) const {
 }
 
 Vec3 Mtx44::TransformDir(const Vec3& d) const {
-    return Vec3(m[0] * d.x + m[1] * d.y + m[2] * d.z,
-                m[4] * d.x + m[5] * d.y + m[6] * d.z,
+    return Vec3(m[0] * d.x + m[1] * d.y + m[2] * d.z, m[4] * d.x + m[5] * d.y + m[6] * d.z,
                 m[8] * d.x + m[9] * d.y + m[10] * d.z);
 }
 

@@ -120,8 +120,7 @@ void End() {
 
 void StdAssertFail(const char* pExpr, const char* pFile, int line, const char* pFunc) {
     fflush(stdout);
-    fprintf(stderr, "Assertion failed: %s, file %s, line %d (%s)\n", pExpr, pFile, line,
-            pFunc);
+    fprintf(stderr, "Assertion failed: %s, file %s, line %d (%s)\n", pExpr, pFile, line, pFunc);
     fflush(stderr);
     abort();
 }

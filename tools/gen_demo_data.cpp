@@ -95,8 +95,7 @@ public:
         std::fprintf(pFile, "    Color\n    {\n");
         for (size_t i = 0; i < mClr.size(); ++i)
             std::fprintf(pFile, "        %zu { %s %s %s %s }\n", i, num(mClr[i].x).c_str(),
-                         num(mClr[i].y).c_str(), num(mClr[i].z).c_str(),
-                         num(mClr[i].w).c_str());
+                         num(mClr[i].y).c_str(), num(mClr[i].z).c_str(), num(mClr[i].w).c_str());
         std::fprintf(pFile, "    }\n");
         writeFaces(pFile, "Face_Color", mFaceClr);
         writeVectors(pFile, "TextureCoordinate", mTex);
@@ -247,7 +246,8 @@ Solid ring(const char* pName, const Frame& f, float bigR, float r, int nAround, 
         Vec3 out = f.x * std::cos(th) + f.y * std::sin(th);
         Vec3 nrm = out * std::cos(ph) + f.z * std::sin(ph);
         Vec3 pos = f.o + out * bigR + nrm * r;
-        return Corner{pos, nrm, Vec3(4.0f * float(i) / float(nAround), float(j) / float(nTube), 0.0f),
+        return Corner{pos, nrm,
+                      Vec3(4.0f * float(i) / float(nAround), float(j) / float(nTube), 0.0f),
                       lit(base, nrm)};
     };
     for (int i = 0; i < nAround; ++i)
@@ -268,7 +268,8 @@ std::vector<Solid> cyclicSlabs(const Vec3& centre) {
         float beta = float(ORV::TWO_PI) * float(i) / 3.0f - float(ORV::HALF_PI);
         Vec3 out(std::cos(beta), std::sin(beta), 0.0f);
         Vec3 along(-out.y, out.x, 0.0f);  // counter-clockwise round the centre
-        Frame f = frameAlong(centre + out * inradius, along * (length * 0.5f) + Vec3(0, 0, rise), out);
+        Frame f =
+            frameAlong(centre + out * inradius, along * (length * 0.5f) + Vec3(0, 0, rise), out);
         slabs.push_back(extrusion(names[i], f, rectangle(0.65f, 0.2f), length, 6, colours[i]));
     }
     return slabs;
@@ -283,8 +284,10 @@ Box bounds(const std::vector<Solid>& group) {
     for (const Solid& s : group)
         for (const auto& t : s.tris)
             for (const Corner& c : t) {
-                b.lo = Vec3(ORV::Min(b.lo.x, c.pos.x), ORV::Min(b.lo.y, c.pos.y), ORV::Min(b.lo.z, c.pos.z));
-                b.hi = Vec3(ORV::Max(b.hi.x, c.pos.x), ORV::Max(b.hi.y, c.pos.y), ORV::Max(b.hi.z, c.pos.z));
+                b.lo = Vec3(ORV::Min(b.lo.x, c.pos.x), ORV::Min(b.lo.y, c.pos.y),
+                            ORV::Min(b.lo.z, c.pos.z));
+                b.hi = Vec3(ORV::Max(b.hi.x, c.pos.x), ORV::Max(b.hi.y, c.pos.y),
+                            ORV::Max(b.hi.z, c.pos.z));
             }
     return b;
 }
@@ -316,7 +319,8 @@ bool closed(const MeshWriter& mesh) {
     for (const auto& e : edges) {
         auto back = edges.find({e.first.second, e.first.first});
         if (e.second != 1 || back == edges.end() || back->second != 1) {
-            std::fprintf(stderr, "gen_demo_data: edge %u-%u is not shared by exactly two triangles\n",
+            std::fprintf(stderr,
+                         "gen_demo_data: edge %u-%u is not shared by exactly two triangles\n",
                          e.first.first, e.first.second);
             return false;
         }
@@ -329,15 +333,18 @@ bool writeMesh(const std::string& path) {
     groups.push_back(cyclicSlabs(Vec3(-2.4f, 1.5f, 0.0f)));
 
     // A block turned off the axes, and a prism through it on a slant.
-    Frame block = frameAlong(Vec3(2.5f, 1.3f, 0.0f), Vec3(0.3f, 0.45f, 1.0f), Vec3(1.0f, 0.2f, 0.0f));
-    Frame prism = frameAlong(Vec3(2.45f, 1.35f, 0.1f), Vec3(1.0f, -0.35f, 0.55f), Vec3(0.0f, 1.0f, 0.3f));
+    Frame block =
+        frameAlong(Vec3(2.5f, 1.3f, 0.0f), Vec3(0.3f, 0.45f, 1.0f), Vec3(1.0f, 0.2f, 0.0f));
+    Frame prism =
+        frameAlong(Vec3(2.45f, 1.35f, 0.1f), Vec3(1.0f, -0.35f, 0.55f), Vec3(0.0f, 1.0f, 0.3f));
     std::vector<std::array<float, 2>> tri;
     for (int k = 0; k < 3; ++k) {
         float a = float(ORV::TWO_PI) * float(k) / 3.0f + 0.3f;
         tri.push_back({0.5f * std::cos(a), 0.5f * std::sin(a)});
     }
-    groups.push_back({extrusion("block", block, rectangle(1.6f, 1.6f), 1.6f, 2, Color(0.95f, 0.8f, 0.3f, 1)),
-                      extrusion("prism", prism, tri, 3.4f, 3, Color(0.8f, 0.4f, 0.9f, 1))});
+    groups.push_back(
+        {extrusion("block", block, rectangle(1.6f, 1.6f), 1.6f, 2, Color(0.95f, 0.8f, 0.3f, 1)),
+         extrusion("prism", prism, tri, 3.4f, 3, Color(0.8f, 0.4f, 0.9f, 1))});
 
     // Two rings through each other's holes: their centre circles are bigR apart
     // at the closest, so the tubes keep bigR - 2r apart.
@@ -383,10 +390,10 @@ bool writeTexture(const std::string& path) {
     for (uint32_t y = 0; y < size; ++y)
         for (uint32_t x = 0; x < size; ++x, p += 4) {
             bool dark = ((x / square) + (y / square)) % 2 == 1;
-            bool mark = x < square && y < square;  // top left
-            p[0] = mark ? 40 : (dark ? 140 : 60);    // blue
-            p[1] = mark ? 200 : (dark ? 70 : 160);   // green
-            p[2] = mark ? 40 : (dark ? 40 : 240);    // red
+            bool mark = x < square && y < square;   // top left
+            p[0] = mark ? 40 : (dark ? 140 : 60);   // blue
+            p[1] = mark ? 200 : (dark ? 70 : 160);  // green
+            p[2] = mark ? 40 : (dark ? 40 : 240);   // red
             p[3] = 255;
         }
     bool ok = pImage->Save(path.c_str());

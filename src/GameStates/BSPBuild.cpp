@@ -35,8 +35,8 @@ struct Sides {
 // What two subtrees built side by side share: a bound on the triangles held,
 // and whether either side gave up.
 struct Fork {
-    size_t heldBase;                 // held when the sides were handed out
-    std::atomic<size_t> rise{0};     // every growth of either side, none taken back
+    size_t heldBase;              // held when the sides were handed out
+    std::atomic<size_t> rise{0};  // every growth of either side, none taken back
     std::atomic<bool> failed{false};
 };
 
@@ -181,7 +181,8 @@ BSPNode* NodeLoop::newNode(const Pending& job) {
 
 size_t NodeLoop::chooseSplitter(Pending& job) {
     const BSPBuildSettings& settings = mShared.settings;
-    if (settings.search == SplitterSearch::Fast) return job.counts.ChooseSplitter(job.list, mShared.search);
+    if (settings.search == SplitterSearch::Fast)
+        return job.counts.ChooseSplitter(job.list, mShared.search);
     uint64_t scored = 0;
     const size_t index =
         PlainSplitterIndex(job.list, settings.splitWeight, settings.balanceWeight, &scored);
@@ -189,8 +190,7 @@ size_t NodeLoop::chooseSplitter(Pending& job) {
     return index;
 }
 
-Sides NodeLoop::classify(const std::vector<Triangle>& list, size_t splitIndex,
-                         const Plane& plane) {
+Sides NodeLoop::classify(const std::vector<Triangle>& list, size_t splitIndex, const Plane& plane) {
     Sides sides;
     sides.of.resize(list.size());
     // Counted in locals: the byte stores into sides.of could alias the fields.
@@ -216,8 +216,8 @@ Sides NodeLoop::classify(const std::vector<Triangle>& list, size_t splitIndex,
 // carries for it): a chain of nodes reuses one buffer all the way down.
 // False where a cut would halt: in order SplitTriangle halts here with its
 // report; side by side the fork gives up.
-bool NodeLoop::sortAndCut(Pending& job, size_t splitIndex, const Plane& plane,
-                          const Sides& sides, BSPNode* pNode, Pending& front, Pending& back) {
+bool NodeLoop::sortAndCut(Pending& job, size_t splitIndex, const Plane& plane, const Sides& sides,
+                          BSPNode* pNode, Pending& front, Pending& back) {
     const int inPlace = (sides.cut != 0) ? 0 : (sides.front >= sides.back) ? TRI_FRONT : TRI_BACK;
     Pending* pInPlace = (inPlace == TRI_FRONT) ? &front : (inPlace == TRI_BACK) ? &back : nullptr;
     if (pInPlace != nullptr && mShared.settings.search == SplitterSearch::Fast) {
@@ -279,7 +279,8 @@ bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
     const uint32_t childDepth = front.depth;
     const size_t leftBefore = mShared.left.load();
     Growth sideGrowth{mGrowth.limit, mGrowth.held, &fork};
-    NodeLoop side[2] = {NodeLoop(mShared, sideGrowth, mReports), NodeLoop(mShared, sideGrowth, false)};
+    NodeLoop side[2] = {NodeLoop(mShared, sideGrowth, mReports),
+                        NodeLoop(mShared, sideGrowth, false)};
     std::vector<Pending> stacks[2];
     stacks[0].push_back(std::move(front));
     stacks[1].push_back(std::move(back));
@@ -293,7 +294,8 @@ bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
             mDegenerateNum += s.mDegenerateNum;
             mSorted += s.mSorted;
             mGrowth.change += s.mGrowth.change;
-            mGrowth.held = static_cast<size_t>(static_cast<int64_t>(mGrowth.held) + s.mGrowth.change);
+            mGrowth.held =
+                static_cast<size_t>(static_cast<int64_t>(mGrowth.held) + s.mGrowth.change);
         }
         return true;
     }

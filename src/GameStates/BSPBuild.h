@@ -14,8 +14,8 @@
 
 // How a build finds each node's splitter.
 enum class SplitterSearch {
-    Fast,   // vector kernels, early stops, counts carried down chains, threads
-    Plain   // PlainSplitterIndex: every candidate counted in full, one by one
+    Fast,  // vector kernels, early stops, counts carried down chains, threads
+    Plain  // PlainSplitterIndex: every candidate counted in full, one by one
 };
 
 // Where a build stands, for a progress display.

@@ -4,8 +4,8 @@
 
 #include "BSPTree.h"
 
-size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight,
-                          float balanceWeight, uint64_t* pScored) {
+size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
+                          uint64_t* pScored) {
     const size_t n = list.size();
     float best = StartScore(n, splitWeight, balanceWeight);
     size_t bestIndex = 0;
@@ -14,9 +14,8 @@ size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight,
         int32_t side[5] = {0, 0, 0, 0, 0};  // by classification
         for (size_t j = 0; j < n; ++j)
             if (j != i) ++side[ClassifyTriangle(plane, list[j])];
-        const float score =
-            SplitterScore(side[TRI_FRONT], side[TRI_BACK], side[TRI_SPANNING], splitWeight,
-                          balanceWeight);
+        const float score = SplitterScore(side[TRI_FRONT], side[TRI_BACK], side[TRI_SPANNING],
+                                          splitWeight, balanceWeight);
         if (score < best) {
             best = score;
             bestIndex = i;

@@ -50,8 +50,8 @@ inline Plane CandidatePlane(const Triangle& tri) {
 // counted against every other triangle with ClassifyTriangle, scored, and
 // the lowest below StartScore chosen, the earliest on equal scores (index 0
 // when none beats it). Adds the classifications made to *pScored.
-size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight,
-                          float balanceWeight, uint64_t* pScored);
+size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
+                          uint64_t* pScored);
 
 // ---------------------------------------------------------------------------
 // The cut

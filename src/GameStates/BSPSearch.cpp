@@ -407,7 +407,8 @@ size_t CarriedCounts::countAll(const std::vector<Triangle>& list, Context& ctx) 
 size_t CarriedCounts::choose(const Context& ctx) const {
     const size_t n = mNx.size();
     Best best{StartScore(n, ctx.SplitWeight(), ctx.BalanceWeight())};
-    for (size_t i = 0; i < n; ++i) best.Offer(scoreOf(Counts{mFront[i], mBack[i], mCut[i]}, ctx), i);
+    for (size_t i = 0; i < n; ++i)
+        best.Offer(scoreOf(Counts{mFront[i], mBack[i], mCut[i]}, ctx), i);
     return best.Index();
 }
 

@@ -95,8 +95,8 @@ private:
     void resize(size_t n);
     size_t countAll(const std::vector<Triangle>& list, Context& ctx);
     size_t choose(const Context& ctx) const;
-    void derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides,
-                int keepSide, Context& ctx);
+    void derive(const std::vector<Triangle>& list, const std::vector<uint8_t>& sides, int keepSide,
+                Context& ctx);
 
     // Candidate i's unit plane and its counts, in list order.
     std::vector<float> mNx, mNy, mNz, mD;

@@ -42,8 +42,7 @@ inline void sides(const typename Lanes<W>::F& nx, const typename Lanes<W>::F& ny
 // corner columns c against one plane (nx, ny, nz, d) and adds them to
 // *pCounts.
 template <int W>
-void Count(const float* const* c, size_t begin, size_t end, const float* plane,
-           Counts* pCounts) {
+void Count(const float* const* c, size_t begin, size_t end, const float* plane, Counts* pCounts) {
     typedef typename Lanes<W>::F F;
     typedef typename Lanes<W>::I I;
     F nx, ny, nz, d;

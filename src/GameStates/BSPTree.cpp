@@ -27,9 +27,7 @@ void BSPTree::Clear() {
     mpRoot = nullptr;
 }
 
-void BSPTree::FreeNode(BSPNode* pNode) {
-    delete pNode;
-}
+void BSPTree::FreeNode(BSPNode* pNode) { delete pNode; }
 
 namespace {
 

@@ -29,10 +29,10 @@ struct BSPNode {
     static constexpr int32_t TYPE_LEAF = 1;      // no children
     static constexpr int32_t TYPE_INTERIOR = 2;  // at least one child
 
-    BSPNode* mpFront = nullptr;     // owned; built from what lies in front of mPlane
-    BSPNode* mpBack = nullptr;      // owned; built from what lies behind mPlane
-    Plane mPlane;                   // unit normal, or raw for a one-triangle node
-    std::vector<Triangle> mTriList; // coplanar triangles in input order, then the splitter
+    BSPNode* mpFront = nullptr;      // owned; built from what lies in front of mPlane
+    BSPNode* mpBack = nullptr;       // owned; built from what lies behind mPlane
+    Plane mPlane;                    // unit normal, or raw for a one-triangle node
+    std::vector<Triangle> mTriList;  // coplanar triangles in input order, then the splitter
     int32_t mType = TYPE_NONE;
 
     BSPNode() = default;
@@ -78,9 +78,9 @@ public:
     // Frees every node; the tree is empty.
     void Clear();
 
-    uint32_t Depth() const { return mDepth; }       // deepest node; the root is 0
-    int32_t TriNum() const { return mTriNum; }      // triangles handed to Build
-    int32_t DrawNum() const { return mDrawNum; }    // triangles drawn by the last Draw
+    uint32_t Depth() const { return mDepth; }                  // deepest node; the root is 0
+    int32_t TriNum() const { return mTriNum; }                 // triangles handed to Build
+    int32_t DrawNum() const { return mDrawNum; }               // triangles drawn by the last Draw
     uint32_t DegenerateNum() const { return mDegenerateNum; }  // left out by the last Build
     uint32_t Flags() const { return mFlags; }
     void SetFlags(uint32_t bits) { mFlags |= bits; }
@@ -229,8 +229,10 @@ void BSPTree::VisitNodes(Visitor&& visit) const {
         Step step = stack.back();
         stack.pop_back();
         visit(*step.pNode, step.depth);
-        if (step.pNode->mpBack != nullptr) stack.push_back(Step{step.pNode->mpBack, step.depth + 1});
-        if (step.pNode->mpFront != nullptr) stack.push_back(Step{step.pNode->mpFront, step.depth + 1});
+        if (step.pNode->mpBack != nullptr)
+            stack.push_back(Step{step.pNode->mpBack, step.depth + 1});
+        if (step.pNode->mpFront != nullptr)
+            stack.push_back(Step{step.pNode->mpFront, step.depth + 1});
     }
 }
 

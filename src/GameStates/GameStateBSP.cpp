@@ -60,8 +60,8 @@ static void uploadTexture(const ORV::Image& image) {
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, alpha ? GL_RGBA : GL_RGB, static_cast<GLsizei>(image.SizeX()),
-                 static_cast<GLsizei>(image.SizeY()), 0, alpha ? GL_BGRA : GL_BGR,
-                 GL_UNSIGNED_BYTE, image.Data());
+                 static_cast<GLsizei>(image.SizeY()), 0, alpha ? GL_BGRA : GL_BGR, GL_UNSIGNED_BYTE,
+                 image.Data());
     glPopClientAttrib();
 }
 
@@ -143,8 +143,7 @@ static void printStatus() {
     if (spBSPTree && sUseBSP)
         printf("Using BSP tree, %d triangles total, %d triangles drawn, tree depth: %d",
                spBSPTree->TriNum(), spBSPTree->DrawNum(), static_cast<int>(spBSPTree->Depth()));
-    else
-        printf("Not using BSP tree, %d triangles", sTriNum);
+    else printf("Not using BSP tree, %d triangles", sTriNum);
     fflush(stdout);
 }
 
@@ -171,10 +170,8 @@ static void drawScene() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     if (spBSPTree && sUseBSP) {
-        if (sWireframe)
-            spBSPTree->SetFlags(BSPTree::FLAG_OUTLINE);
-        else
-            spBSPTree->ClearFlags(BSPTree::FLAG_OUTLINE);
+        if (sWireframe) spBSPTree->SetFlags(BSPTree::FLAG_OUTLINE);
+        else spBSPTree->ClearFlags(BSPTree::FLAG_OUTLINE);
         spBSPTree->Draw(sCamera.Eye());
     } else {
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);

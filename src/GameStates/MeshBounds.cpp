@@ -14,8 +14,10 @@ Bounds BoundsOf(const std::vector<Triangle>& list) {
                 first = false;
                 continue;
             }
-            b.min = ORV::Vec3(ORV::Min(b.min.x, p.x), ORV::Min(b.min.y, p.y), ORV::Min(b.min.z, p.z));
-            b.max = ORV::Vec3(ORV::Max(b.max.x, p.x), ORV::Max(b.max.y, p.y), ORV::Max(b.max.z, p.z));
+            b.min =
+                ORV::Vec3(ORV::Min(b.min.x, p.x), ORV::Min(b.min.y, p.y), ORV::Min(b.min.z, p.z));
+            b.max =
+                ORV::Vec3(ORV::Max(b.max.x, p.x), ORV::Max(b.max.y, p.y), ORV::Max(b.max.z, p.z));
         }
     }
     const ORV::Vec3 centre = b.Centre();

@@ -4,9 +4,9 @@
 
 #include "ORV_Mesh.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
 
 #include <strings.h>
 #include <sys/stat.h>

@@ -14,10 +14,8 @@ std::vector<Triangle> MeshTriangles(const ORV::Mesh& mesh) {
         Triangle tri;
         for (uint32_t k = 0; k < 3; ++k) {
             tri.mPos[k] = pPos[pTriPos[3 * i + k]];
-            if (mesh.TriClrNum() != 0)
-                tri.mClr[k] = pClr[pTriClr[3 * i + k]];
-            else
-                tri.mClr[k] = ORV::Color(tri.mPos[k]);
+            if (mesh.TriClrNum() != 0) tri.mClr[k] = pClr[pTriClr[3 * i + k]];
+            else tri.mClr[k] = ORV::Color(tri.mPos[k]);
         }
         list.push_back(tri);
     }

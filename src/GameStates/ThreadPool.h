@@ -55,9 +55,9 @@ private:
     std::condition_variable mWake;
     std::condition_variable mDone;
     const std::function<void(unsigned)>* mpJob = nullptr;  // under mMutex
-    uint64_t mGeneration = 0;                               // under mMutex
-    unsigned mPending = 0;                                  // under mMutex
-    bool mStop = false;                                     // under mMutex
+    uint64_t mGeneration = 0;                              // under mMutex
+    unsigned mPending = 0;                                 // under mMutex
+    bool mStop = false;                                    // under mMutex
 };
 
 #endif  // BSP_THREAD_POOL_H

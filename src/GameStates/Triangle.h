@@ -16,9 +16,9 @@
 // A triangle with its own copies of three corner positions (in winding order,
 // counter-clockwise seen from the front) and three corner colours.
 struct Triangle {
-    int32_t mTag;           // 0, or a caller's tag (orvane-bsp numbers mesh triangles); pieces get 0
-    ORV::Vec3 mPos[3];      // corner positions, model coordinates
-    ORV::Color mClr[3];     // corner colours, RGBA; mClr[k] belongs to corner k
+    int32_t mTag;        // 0, or a caller's tag (orvane-bsp numbers mesh triangles); pieces get 0
+    ORV::Vec3 mPos[3];   // corner positions, model coordinates
+    ORV::Color mClr[3];  // corner colours, RGBA; mClr[k] belongs to corner k
 
     Triangle() : mTag(0) {
         for (int k = 0; k < 3; ++k) {
@@ -69,8 +69,8 @@ struct Plane {
     float Distance(const ORV::Vec3& p) const { return mNormal.Dot(p) + mD; }
 
     bool IsFinite() const {
-        return std::isfinite(mNormal.x) && std::isfinite(mNormal.y) &&
-               std::isfinite(mNormal.z) && std::isfinite(mD);
+        return std::isfinite(mNormal.x) && std::isfinite(mNormal.y) && std::isfinite(mNormal.z) &&
+               std::isfinite(mD);
     }
 };
 

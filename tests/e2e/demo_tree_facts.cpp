@@ -39,10 +39,8 @@ int main(int argc, char** argv) {
     tree.Build(list, settings);
     printFacts(tree);
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "3") == 0)
-            settings.splitWeight += 0.1f;
-        else if (std::strcmp(argv[i], "4") == 0)
-            settings.balanceWeight += 1.0f;
+        if (std::strcmp(argv[i], "3") == 0) settings.splitWeight += 0.1f;
+        else if (std::strcmp(argv[i], "4") == 0) settings.balanceWeight += 1.0f;
         else {
             std::fprintf(stderr, "demo_tree_facts: unknown key '%s'\n", argv[i]);
             return 2;

@@ -27,12 +27,12 @@ struct ReportEnded {};
 inline void ThrowReportEnded() { throw ReportEnded(); }
 
 // Stops with the failed condition on standard error; libFuzzer saves the input.
-#define FUZZ_CHECK(cond)                                                              \
-    do {                                                                              \
-        if (!(cond)) {                                                                \
+#define FUZZ_CHECK(cond)                                                                   \
+    do {                                                                                   \
+        if (!(cond)) {                                                                     \
             fprintf(stderr, "FUZZ_CHECK failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            abort();                                                                  \
-        }                                                                             \
+            abort();                                                                       \
+        }                                                                                  \
     } while (0)
 
 // Standard output goes to a memory stream, so that the text of a report can
@@ -98,22 +98,22 @@ bool RunReporting(Fn&& fn, std::string* pReport) {
 
 // The shape every report has: a kind line, then Line, Func and File lines.
 inline bool IsReport(const std::string& text) {
-    static const char* const kKinds[] = {"ORV_HALT:", "ORV_ASSERT: ", "ORV_ASSERT_MESG: ",
-                                         "ORV_ASSERT_PARM: ", "ORV_ASSERT_ALLOC: ",
-                                         "ORV_GL_ERROR:"};
+    static const char* const kKinds[] = {
+        "ORV_HALT:",         "ORV_ASSERT: ",       "ORV_ASSERT_MESG: ",
+        "ORV_ASSERT_PARM: ", "ORV_ASSERT_ALLOC: ", "ORV_GL_ERROR:"};
     bool kind = false;
     for (const char* pKind : kKinds) kind = kind || text.rfind(pKind, 0) == 0;
     return kind && text.find("\nLine: ") != std::string::npos &&
-           text.find("\nFunc: ") != std::string::npos &&
-           text.find("\nFile: ") != std::string::npos;
+           text.find("\nFunc: ") != std::string::npos && text.find("\nFile: ") != std::string::npos;
 }
 
 // The one report a tree build may end in: cutting would grow it past its
 // stated multiple of the input (a hostile soup, or coordinates so large that
 // float rounding is coarser than the tolerances).
 inline bool IsGrowthRefusal(const std::string& text) {
-    return !gOutCaptured || (IsReport(text) &&
-                             text.find("\nMesg: Cutting would grow the tree past ") != std::string::npos);
+    return !gOutCaptured ||
+           (IsReport(text) &&
+            text.find("\nMesg: Cutting would grow the tree past ") != std::string::npos);
 }
 
 // SplitTriangle called by itself halts on a sliver whose side the tolerances

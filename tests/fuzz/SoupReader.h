@@ -46,6 +46,7 @@ private:
 };
 
 inline float coordinate(Reader& r) {
+    // clang-format off
     static const float kSpecial[] = {
         0.0f, -0.0f, 0.001f, -0.001f, 0.0009f, 0.0011f, 0.005f, 0.0099f,
         0.01f, -0.01f, 0.0101f, 0.02f, 1e-4f, 1e-7f, 1e-20f, 1e-38f,
@@ -53,6 +54,7 @@ inline float coordinate(Reader& r) {
         1e38f, FLT_MAX, -FLT_MAX, std::numeric_limits<float>::infinity(),
         -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
         16777216.0f, 16777217.0f};
+    // clang-format on
     const uint8_t b = r.Byte();
     if (b < 0xC0) return (static_cast<int>(b) - 96) * 0.125f;  // a grid from -12 to 11.875
     if (b < 0xE0) return kSpecial[b - 0xC0];

@@ -64,7 +64,8 @@ struct Box {
         double extent = 0.0;
         for (int i = 0; i < 3; ++i) extent = std::max(extent, hi[i] - lo[i]);
         for (int i = 0; i < 3; ++i) {
-            double slack = 1e-5 * std::max(std::fabs(lo[i]), std::fabs(hi[i])) + 1e-3 * extent + 1e-6;
+            double slack =
+                1e-5 * std::max(std::fabs(lo[i]), std::fabs(hi[i])) + 1e-3 * extent + 1e-6;
             if (!(c[i] >= lo[i] - slack && c[i] <= hi[i] + slack)) return false;
         }
         return true;
@@ -102,7 +103,8 @@ void checkTree(const BSPTree& tree, const std::vector<Triangle>& list) {
     FUZZ_CHECK(stored + tree.DegenerateNum() >= list.size());
 
     const ORV::Vec3 eyes[] = {ORV::Vec3(0.0f, 0.0f, 10.0f), ORV::Vec3(0.0f),
-                              ORV::Vec3(-3.0f, 7.0f, -1e6f), list.empty() ? ORV::Vec3(1.0f) : list[0].mPos[0]};
+                              ORV::Vec3(-3.0f, 7.0f, -1e6f),
+                              list.empty() ? ORV::Vec3(1.0f) : list[0].mPos[0]};
     for (const ORV::Vec3& eye : eyes) {
         size_t walked = 0;
         tree.Walk(eye, [&](const Triangle&) { ++walked; });
@@ -161,7 +163,8 @@ void cutAndCheck(Reader& r) {
     // cut points, which the construction drops as pieces without a plane.
     bool finiteEdges = finite(tri.mPos[1] - tri.mPos[0]) && finite(tri.mPos[2] - tri.mPos[1]) &&
                        finite(tri.mPos[0] - tri.mPos[2]);
-    for (const ORV::Vec3& p : tri.mPos) finiteEdges = finiteEdges && std::isfinite(plane.Distance(p));
+    for (const ORV::Vec3& p : tri.mPos)
+        finiteEdges = finiteEdges && std::isfinite(plane.Distance(p));
     for (const Triangle* pSide : {back, front}) {
         for (int piece = 0; piece < 2; ++piece) {
             const Triangle& p = pSide[piece];
@@ -169,8 +172,8 @@ void cutAndCheck(Reader& r) {
                 // Colours go by corner index, never interpolated.
                 FUZZ_CHECK(memcmp(&p.mClr[k], &tri.mClr[k], sizeof(ORV::Color)) == 0);
                 // The empty second piece sits at the origin, outside the box.
-                bool empty = piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) &&
-                             p.mPos[1].IsEqual(p.mPos[2]);
+                bool empty =
+                    piece == 1 && p.mPos[0].IsEqual(p.mPos[1]) && p.mPos[1].IsEqual(p.mPos[2]);
                 if (finiteEdges && !empty && !box.Holds(p.mPos[k])) {
                     dump();
                     FUZZ_CHECK(box.Holds(p.mPos[k]));
@@ -194,7 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t size) {
         &report);
     // A build ends in no other report, a cut by itself only in the halt on
     // a sliver.
-    const bool expected = (mode & 1) ? orvfuzz::IsSliverHalt(report) : orvfuzz::IsGrowthRefusal(report);
+    const bool expected =
+        (mode & 1) ? orvfuzz::IsSliverHalt(report) : orvfuzz::IsGrowthRefusal(report);
     if (!finished && !expected) {
         fprintf(stderr, "%s", report.c_str());
         FUZZ_CHECK(finished || expected);

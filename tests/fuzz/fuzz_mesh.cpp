@@ -28,8 +28,8 @@ bool finite(const float* p, size_t n) {
     return true;
 }
 
-void checkAttribute(const float* pVtx, uint32_t vtxNum, size_t floatsPerValue,
-                    const uint32_t* pTri, uint32_t triNum, uint32_t meshTriNum) {
+void checkAttribute(const float* pVtx, uint32_t vtxNum, size_t floatsPerValue, const uint32_t* pTri,
+                    uint32_t triNum, uint32_t meshTriNum) {
     if (vtxNum == 0) {
         FUZZ_CHECK(pVtx == nullptr && pTri == nullptr && triNum == 0);
         return;
@@ -42,12 +42,12 @@ void checkAttribute(const float* pVtx, uint32_t vtxNum, size_t floatsPerValue,
 void checkMesh(const Mesh& m) {
     FUZZ_CHECK(m.mVtxPosNum > 0 && m.mTriPosNum > 0);
     checkAttribute(&m.mpVtxPos->x, m.mVtxPosNum, 3, m.mpTriPos, m.mTriPosNum, m.mTriPosNum);
-    checkAttribute(m.mpVtxNrm ? &m.mpVtxNrm->x : nullptr, m.mVtxNrmNum, 3, m.mpTriNrm,
-                   m.mTriNrmNum, m.mTriPosNum);
-    checkAttribute(m.mpVtxClr ? &m.mpVtxClr->x : nullptr, m.mVtxClrNum, 4, m.mpTriClr,
-                   m.mTriClrNum, m.mTriPosNum);
-    checkAttribute(m.mpVtxTex ? &m.mpVtxTex->x : nullptr, m.mVtxTexNum, 3, m.mpTriTex,
-                   m.mTriTexNum, m.mTriPosNum);
+    checkAttribute(m.mpVtxNrm ? &m.mpVtxNrm->x : nullptr, m.mVtxNrmNum, 3, m.mpTriNrm, m.mTriNrmNum,
+                   m.mTriPosNum);
+    checkAttribute(m.mpVtxClr ? &m.mpVtxClr->x : nullptr, m.mVtxClrNum, 4, m.mpTriClr, m.mTriClrNum,
+                   m.mTriPosNum);
+    checkAttribute(m.mpVtxTex ? &m.mpVtxTex->x : nullptr, m.mVtxTexNum, 3, m.mpTriTex, m.mTriTexNum,
+                   m.mTriPosNum);
 }
 
 void checkDeindexed(const Mesh& m) {

@@ -98,7 +98,8 @@ TEST_F(BSPDraw, OutlineIsDrawnInBlackWhenTheFlagIsSet) {
     EXPECT_EQ(tree.DrawNum(), 1);
     // The bottom edge runs along y = -0.8: a black pixel in its column.
     bool edge = false;
-    for (int y = px(-0.8f) - 1; y <= px(-0.8f) + 1; ++y) edge = edge || gl.Pixel(px(0.0f), y) == kBlack;
+    for (int y = px(-0.8f) - 1; y <= px(-0.8f) + 1; ++y)
+        edge = edge || gl.Pixel(px(0.0f), y) == kBlack;
     EXPECT_TRUE(edge);
     EXPECT_GT(countPixels(gl, kBlack), kSize);  // three edges' worth
     EXPECT_EQ(gl.Pixel(px(-0.3f), px(-0.3f)), 0x0000FFFFu);

@@ -39,7 +39,11 @@ TEST(CameraApply, MatchesOurLookAtTransposed) {
     orvtest::OffscreenGL gl(16, 16);
     ASSERT_TRUE(gl.Ok()) << gl.Error();
 
-    const struct { float pitch, yaw, dist; uint8_t mode; const char* pWhat; } poses[] = {
+    const struct {
+        float pitch, yaw, dist;
+        uint8_t mode;
+        const char* pWhat;
+    } poses[] = {
         {0.0f, 0.0f, 10.0f, Camera::MODE_ORBIT, "start pose"},
         {0.4f, -1.0f, 10.0f, Camera::MODE_ORBIT, "turned and raised"},
         {-1.2f, 2.9f, 3.5f, Camera::MODE_ORBIT, "from below, behind"},

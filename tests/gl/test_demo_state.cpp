@@ -16,11 +16,11 @@
 
 #include "BSPBuild.h"
 #include "BSPTree.h"
-#include "DemoView.h"
 #include "ChildProcess.h"
+#include "DemoView.h"
 #include "GameState.h"
-#include "ORV_Camera.h"
 #include "MeshFiles.h"
+#include "ORV_Camera.h"
 #include "OffscreenGL.h"
 
 namespace {
@@ -127,7 +127,8 @@ TEST(DemoState, StatusLineKeysAndRebuilds) {
     ASSERT_EQ(r.exitCode, 0) << r.out;
 
     // Each rewrite erases the previous line first, and no line feed is written.
-    const std::string erase = std::string(156, '\b') + std::string(78, ' ') + std::string(156, '\b');
+    const std::string erase =
+        std::string(156, '\b') + std::string(78, ' ') + std::string(156, '\b');
     ASSERT_EQ(r.out.compare(0, erase.size(), erase), 0);
 
     std::vector<Triangle> list = orvtest::DemoTriangles();
@@ -176,9 +177,9 @@ TEST(DemoState, LoadSetsTheTextureAndTheFixedState) {
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
-        report("texture", std::to_string(tex != 0) + " " + std::to_string(w) + "x" + std::to_string(h) +
-                              " " + std::to_string(format) + " " + std::to_string(wrap) + " " +
-                              std::to_string(filter));
+        report("texture", std::to_string(tex != 0) + " " + std::to_string(w) + "x" +
+                              std::to_string(h) + " " + std::to_string(format) + " " +
+                              std::to_string(wrap) + " " + std::to_string(filter));
         // The top-left texel is the generator's green mark, stored top row first.
         std::vector<uint8_t> texels(size_t(w) * size_t(h) * 4);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
@@ -187,15 +188,17 @@ TEST(DemoState, LoadSetsTheTextureAndTheFixedState) {
         GLfloat clear[4];
         glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
         report("state", std::to_string(glIsEnabled(GL_CULL_FACE)) + " " +
-                            std::to_string(glIsEnabled(GL_DEPTH_TEST)) + " " + std::to_string(clear[0]) +
-                            " " + std::to_string(clear[3]));
+                            std::to_string(glIsEnabled(GL_DEPTH_TEST)) + " " +
+                            std::to_string(clear[0]) + " " + std::to_string(clear[3]));
         report("error", std::to_string(glGetError()));
     });
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(reported(r.out, "texture"), "1 128x128 " + std::to_string(GL_RGBA) + " " +
-                                              std::to_string(GL_REPEAT) + " " + std::to_string(GL_LINEAR));
+                                              std::to_string(GL_REPEAT) + " " +
+                                              std::to_string(GL_LINEAR));
     EXPECT_EQ(reported(r.out, "texel0"), "40 200 40 255");
-    EXPECT_EQ(reported(r.out, "state"), "1 0 " + std::to_string(0.25f) + " " + std::to_string(1.0f));
+    EXPECT_EQ(reported(r.out, "state"),
+              "1 0 " + std::to_string(0.25f) + " " + std::to_string(1.0f));
     EXPECT_EQ(reported(r.out, "error"), "0");
 }
 
@@ -251,10 +254,10 @@ TEST(DemoState, PlainMeshOutlinesPulseAndKey2RemovesThem) {
         std::vector<uint8_t> bare0 = at(0), bare32 = at(32);
         updateWithKey(50);
         std::vector<uint8_t> back = at(32);
-        report("pulse", std::to_string(dark != bright) + " " + std::to_string(dark == wrapped) + " " +
-                            std::to_string(bright != darkAgain));
-        report("bare", std::to_string(bare0 == bare32) + " " + std::to_string(bare0 != bright) + " " +
-                           std::to_string(back == bright));
+        report("pulse", std::to_string(dark != bright) + " " + std::to_string(dark == wrapped) +
+                            " " + std::to_string(bright != darkAgain));
+        report("bare", std::to_string(bare0 == bare32) + " " + std::to_string(bare0 != bright) +
+                           " " + std::to_string(back == bright));
         // The start view's centre column crosses the scene: count lit outline pixels.
         size_t brighter = 0;
         for (size_t i = 0; i < bright.size(); i += 4)
@@ -263,7 +266,8 @@ TEST(DemoState, PlainMeshOutlinesPulseAndKey2RemovesThem) {
         // Where the outlines are white at 32, their grey at 16 (mod 128).
         size_t histogram[256] = {};
         for (size_t i = 0; i < bright.size(); i += 4)
-            if (bright[i] == 255 && bright[i + 1] == 255 && bright[i + 2] == 255) ++histogram[mid[i]];
+            if (bright[i] == 255 && bright[i + 1] == 255 && bright[i + 2] == 255)
+                ++histogram[mid[i]];
         report("grey16", std::to_string(std::max_element(histogram, histogram + 256) - histogram));
     });
     ASSERT_EQ(r.exitCode, 0) << r.out;

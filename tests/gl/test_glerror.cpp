@@ -10,7 +10,7 @@ namespace Probe {
 // clang-format off
 void DrawFrame() { glEnable(0x1234); ORV_GL_ERROR(""); } const int kGLErrorLine = __LINE__;
 // clang-format on
-}
+}  // namespace Probe
 
 TEST(GLErrorReport, InvalidEnumPrintsCode500) {
     orvtest::OffscreenGL gl(8, 8);

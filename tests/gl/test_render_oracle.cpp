@@ -14,8 +14,8 @@
 #include "BSPDraw.h"
 #include "BSPTree.h"
 #include "DemoView.h"
-#include "ORV_Camera.h"
 #include "MeshFiles.h"
+#include "ORV_Camera.h"
 #include "ORV_Mesh.h"
 #include "OffscreenGL.h"
 #include "render/Scene.h"
@@ -93,7 +93,8 @@ public:
     }
 
     // The same fills in mesh order, sorted by the depth buffer.
-    std::vector<uint8_t> DepthBuffered(const std::vector<Triangle>& list, const ORV::Camera& camera) {
+    std::vector<uint8_t> DepthBuffered(const std::vector<Triangle>& list,
+                                       const ORV::Camera& camera) {
         Begin(camera);
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LESS);
@@ -131,8 +132,9 @@ std::vector<View> views(const BSPTree& tree) {
     std::vector<View> v;
     const float pi = ORV::PI_F;
     for (int i = 0; i < 8; ++i)
-        v.push_back(orbit("around " + std::to_string(i * 45) + " degrees", 0.25f * float((i % 3) - 1),
-                          -pi + 2.0f * pi * float(i) / 8.0f + 0.1f, 10.0f));
+        v.push_back(orbit("around " + std::to_string(i * 45) + " degrees",
+                          0.25f * float((i % 3) - 1), -pi + 2.0f * pi * float(i) / 8.0f + 0.1f,
+                          10.0f));
     v.push_back(orbit("above", 1.45f, 0.3f, 9.0f));
     v.push_back(orbit("straight above", ORV::HALF_PI_F, 0.0f, 12.0f));
     v.push_back(orbit("below", -1.3f, 2.0f, 9.0f));
@@ -145,8 +147,10 @@ std::vector<View> views(const BSPTree& tree) {
     // On the planes of the root and of its two children.
     const BSPNode* pRoot = tree.Root();
     v.push_back(onPlane("on the root's plane", pRoot->mPlane, Vec3(0, 0, 10)));
-    if (pRoot->mpFront) v.push_back(onPlane("on the front child's plane", pRoot->mpFront->mPlane, Vec3(3, 4, 8)));
-    if (pRoot->mpBack) v.push_back(onPlane("on the back child's plane", pRoot->mpBack->mPlane, Vec3(-4, 2, -8)));
+    if (pRoot->mpFront)
+        v.push_back(onPlane("on the front child's plane", pRoot->mpFront->mPlane, Vec3(3, 4, 8)));
+    if (pRoot->mpBack)
+        v.push_back(onPlane("on the back child's plane", pRoot->mpBack->mPlane, Vec3(-4, 2, -8)));
     return v;
 }
 
@@ -162,8 +166,8 @@ double checkViews(BSPTree& tree, const std::vector<Triangle>& list, orvtest::Off
         double good = agreement(painter, oracle);
         std::vector<uint8_t> swapped = scene.Swapped(tree, v.camera);
         std::printf("  %-30s tree order %.5f   swapped %.5f (scene only %.3f)   covered %.3f\n",
-                    v.name.c_str(), good, agreement(swapped, oracle), agreement(swapped, oracle, true),
-                    covered(oracle));
+                    v.name.c_str(), good, agreement(swapped, oracle),
+                    agreement(swapped, oracle, true), covered(oracle));
         EXPECT_GE(good, kRequired) << v.name;
         EXPECT_GE(agreement(painter, oracle, true), 0.99) << v.name;
         EXPECT_GT(covered(oracle), 0.01) << v.name << " shows nothing";
@@ -190,11 +194,14 @@ TEST_F(RenderOracle, TreeOrderMatchesTheDepthBuffer) {
     ASSERT_TRUE(gl.Ok()) << gl.Error();
     BSPTree tree;
     tree.Build(mList);
-    std::printf("%zu triangles, %d after cutting, depth %u\n", mList.size(), [&] {
-        int n = 0;
-        tree.Walk(Vec3(0, 0, 10), [&](const Triangle&) { ++n; });
-        return n;
-    }(), tree.Depth());
+    std::printf(
+        "%zu triangles, %d after cutting, depth %u\n", mList.size(),
+        [&] {
+            int n = 0;
+            tree.Walk(Vec3(0, 0, 10), [&](const Triangle&) { ++n; });
+            return n;
+        }(),
+        tree.Depth());
     checkViews(tree, mList, gl);
 }
 

@@ -9,9 +9,9 @@
 namespace orvtest {
 
 struct ChildResult {
-    std::string out;     // everything written to standard output
-    int exitCode = -1;   // exit status, or -1 when the child did not exit
-    int signal = 0;      // the signal that ended the child, or 0
+    std::string out;    // everything written to standard output
+    int exitCode = -1;  // exit status, or -1 when the child did not exit
+    int signal = 0;     // the signal that ended the child, or 0
     bool timedOut = false;
     bool stopped = false;  // stopped by a signal (then killed); TerminalChild only
 };

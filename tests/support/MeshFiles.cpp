@@ -1,8 +1,8 @@
 #include "MeshFiles.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
 
 #include <cmath>
 #include <memory>
@@ -40,9 +40,9 @@ ORV::Color normalColour(const Triangle& tri) {
 std::vector<Triangle> ImportTriangles(const std::string& path, std::string* pError) {
     std::vector<Triangle> tris;
     Assimp::Importer importer;
-    const aiScene* pScene = importer.ReadFile(
-        path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
-                  aiProcess_PreTransformVertices);
+    const aiScene* pScene =
+        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                    aiProcess_SortByPType | aiProcess_PreTransformVertices);
     if (pScene == nullptr) {
         if (pError != nullptr) *pError = importer.GetErrorString();
         return tris;

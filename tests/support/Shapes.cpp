@@ -49,8 +49,7 @@ ORV::Color ShapeColor(size_t i) {
     return ORV::Color(channel(0.0), channel(0.37), channel(0.71), 1.0f);
 }
 
-static Triangle coloured(const ORV::Vec3& a, const ORV::Vec3& b, const ORV::Vec3& c,
-                         size_t index) {
+static Triangle coloured(const ORV::Vec3& a, const ORV::Vec3& b, const ORV::Vec3& c, size_t index) {
     Triangle tri(a, b, c);
     ORV::Color clr = ShapeColor(index);
     for (int k = 0; k < 3; ++k) tri.mClr[k] = clr;

@@ -35,8 +35,8 @@ std::vector<Triangle> RandomSoup(uint32_t seed, size_t count, float extent = 1.0
 
 // A closed torus around the z axis, faces wound outwards:
 // 2 * ringSegments * tubeSegments triangles.
-std::vector<Triangle> Torus(uint32_t ringSegments, uint32_t tubeSegments,
-                            float majorRadius = 2.0f, float minorRadius = 0.75f);
+std::vector<Triangle> Torus(uint32_t ringSegments, uint32_t tubeSegments, float majorRadius = 2.0f,
+                            float minorRadius = 0.75f);
 
 // A closed convex sphere at the origin (latitude-longitude, single triangles
 // at the poles), faces wound outwards: 2 * slices * (stacks - 1) triangles.

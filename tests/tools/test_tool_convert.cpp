@@ -275,7 +275,8 @@ TEST(ToolConvert, RefusalsNameTheFile) {
         std::string message;
     } bad[] = {
         {AssimpModel("invalid/malformed.obj"), ": OBJ: Invalid face index."},
-        {AssimpModel("invalid/empty.ply"), ": File " + AssimpModel("invalid/empty.ply") + " is empty."},
+        {AssimpModel("invalid/empty.ply"),
+         ": File " + AssimpModel("invalid/empty.ply") + " is empty."},
 #if !defined(__SANITIZE_ADDRESS__)
         // Its header promises 3.5 billion vertices; the sanitizer cannot
         // bound the heap, so only the plain build tries it.

@@ -33,7 +33,8 @@ TEST(ToolCheck, DemoMeshPassesEveryView) {
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     auto l = lines(r.out);
     ASSERT_EQ(l.size(), 1u + 18u + 2u) << r.out;
-    EXPECT_EQ(l[0], kDemo + ": 836 triangles, tree order against the depth buffer, 18 views at 800x600");
+    EXPECT_EQ(l[0],
+              kDemo + ": 836 triangles, tree order against the depth buffer, 18 views at 800x600");
     size_t inside = 0;
     for (size_t i = 1; i <= 18; ++i) {
         EXPECT_GE(agreement(l[i]), 99.5) << l[i];
@@ -77,7 +78,8 @@ TEST(ToolCheck, ConvertedRealMeshesPassAndFailReversed) {
         auto good = RunTool({"check", mesh, "--views", "12", "--size", "400x300"});
         EXPECT_EQ(good.exitCode, 0) << c.pFile << "\n" << good.out << good.err;
         EXPECT_EQ(lines(good.out).back(), "passed: every view at or above 99.5%") << c.pFile;
-        auto bad = RunTool({"check", mesh, "--views", "12", "--size", "400x300", "--order", "reversed"});
+        auto bad =
+            RunTool({"check", mesh, "--views", "12", "--size", "400x300", "--order", "reversed"});
         EXPECT_EQ(bad.exitCode, c.reversedFails ? 1 : 0) << c.pFile << "\n" << bad.out;
     }
 }

@@ -13,9 +13,9 @@
 #include "Tool.h"
 #include "ToolRun.h"
 
+using ORV::Vec3;
 using orvtest::RunTool;
 using orvtest::ToolData;
-using ORV::Vec3;
 
 namespace {
 
@@ -60,8 +60,8 @@ protected:
     orvtest::TempDir mDir;
     std::string render(const std::string& order) {
         const std::string out = mDir.Path(order + ".png");
-        auto r = RunTool({"render", kHand, out, "--eye", "1.5,0.5,6", "--target", "0,0,0",
-                          "--size", "160x120", "--order", order});
+        auto r = RunTool({"render", kHand, out, "--eye", "1.5,0.5,6", "--target", "0,0,0", "--size",
+                          "160x120", "--order", order});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         // The hand tree stores 5 triangles; the mesh has 4.
         const char* pDrawn =

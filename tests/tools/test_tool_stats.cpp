@@ -145,8 +145,9 @@ TEST(ToolStats, FileWithoutMesh) {
     }
     auto r = RunTool({"stats", path});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "orvane-bsp: error: " + path +
-                         ": holds no mesh (a Mesh block with Position and Face_Position sections)\n");
+    EXPECT_EQ(r.err,
+              "orvane-bsp: error: " + path +
+                  ": holds no mesh (a Mesh block with Position and Face_Position sections)\n");
 }
 
 // The mesh reader ends the process with its own report; the tool's line
@@ -166,7 +167,8 @@ TEST(ToolStats, MalformedTextNamesTheFileAfterTheReadersReport) {
     EXPECT_NE(r.out.find("Mesg: Face_Position element 0: index 7 is out of range (1 values)!!"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(r.err, "orvane-bsp: error: " + path + ": not a valid mesh file (see the report above)\n");
+    EXPECT_EQ(r.err,
+              "orvane-bsp: error: " + path + ": not a valid mesh file (see the report above)\n");
 }
 
 // Three families of 16 large triangles in the planes x, y and z = i - 7.5,
@@ -184,7 +186,8 @@ TEST(ToolStats, TreeReportNamesTheFileAfterTheReport) {
         for (const auto& tri : corners) {
             faces += std::to_string(n / 3) + " { " + std::to_string(n) + " " +
                      std::to_string(n + 1) + " " + std::to_string(n + 2) + " }\n";
-            for (const std::string& corner : tri) pos += std::to_string(n++) + " { " + corner + " }\n";
+            for (const std::string& corner : tri)
+                pos += std::to_string(n++) + " { " + corner + " }\n";
         }
     }
     orvtest::TempDir dir;
@@ -195,8 +198,8 @@ TEST(ToolStats, TreeReportNamesTheFileAfterTheReport) {
     EXPECT_NE(r.out.find("Mesg: Cutting would grow the tree past 16384 triangles (48 given)!!\n"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(r.err,
-              "orvane-bsp: error: " + path + ": the tree's construction stopped (see the report above)\n");
+    EXPECT_EQ(r.err, "orvane-bsp: error: " + path +
+                         ": the tree's construction stopped (see the report above)\n");
 }
 
 TEST(ToolStats, BadOptionsAreRefused) {

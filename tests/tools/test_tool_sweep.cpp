@@ -45,15 +45,16 @@ TEST(ToolSweep, RangesListEveryGridValue) {
     EXPECT_EQ(v, std::vector<float>{2.0f});
     ASSERT_TRUE(orvbsp::ParseRange("-1:0:0.6", &v));
     EXPECT_EQ(v.size(), 2u);
-    for (const char* pBad : {"1:0:0.5", "0:1:0", "0:1:-1", "0:1", "0:1:x", "a:1:1", "0:1:1:1",
-                             "", "0:inf:1", "nan:1:1", "0:1e9:0.001", " 0:1:1"})
+    for (const char* pBad : {"1:0:0.5", "0:1:0", "0:1:-1", "0:1", "0:1:x", "a:1:1", "0:1:1:1", "",
+                             "0:inf:1", "nan:1:1", "0:1e9:0.001", " 0:1:1"})
         EXPECT_FALSE(orvbsp::ParseRange(pBad, &v)) << pBad;
 }
 
 TEST(ToolSweep, OneRowPerGridPointAgreeingWithStats) {
     orvtest::TempDir dir;
     const std::string csv = dir.Path("sweep.csv");
-    auto r = RunTool({"sweep", kDemo, "--split", "0.5:1.5:0.5", "--balance", "0:2:1", "--csv", csv});
+    auto r =
+        RunTool({"sweep", kDemo, "--split", "0.5:1.5:0.5", "--balance", "0:2:1", "--csv", csv});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "");
     auto rows = parseCsv(orvtest::ReadText(csv));
@@ -71,10 +72,11 @@ TEST(ToolSweep, OneRowPerGridPointAgreeingWithStats) {
         const long cut = std::atol(row[5].c_str()), pieces = std::atol(row[6].c_str());
         EXPECT_EQ(in, 836);
         EXPECT_EQ(stored, in - cut + pieces) << i;
-        EXPECT_LT(std::atol(row[8].c_str()), std::atol(row[7].c_str())) << i;  // leaves < nodes
+        EXPECT_LT(std::atol(row[8].c_str()), std::atol(row[7].c_str())) << i;   // leaves < nodes
         EXPECT_LE(std::atof(row[10].c_str()), std::atof(row[9].c_str())) << i;  // mean <= max
         // The same point measured by stats gives the same tree.
-        auto s = RunTool({"stats", kDemo, "--json", "--split-weight", row[0], "--balance-weight", row[1]});
+        auto s = RunTool(
+            {"stats", kDemo, "--json", "--split-weight", row[0], "--balance-weight", row[1]});
         ASSERT_EQ(s.exitCode, 0) << s.err;
         nlohmann::json j = nlohmann::json::parse(s.out);
         EXPECT_EQ(j["stored"].get<long>(), stored) << i;
@@ -90,7 +92,8 @@ TEST(ToolSweep, OneRowPerGridPointAgreeingWithStats) {
 TEST(ToolSweep, CsvGoesToStandardOutputAndThePlotIsAPicture) {
     orvtest::TempDir dir;
     const std::string png = dir.Path("sweep.png");
-    auto r = RunTool({"sweep", kHand, "--split", "0:2:0.5", "--balance", "0.5:1.5:0.5", "--plot", png});
+    auto r =
+        RunTool({"sweep", kHand, "--split", "0:2:0.5", "--balance", "0.5:1.5:0.5", "--plot", png});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto rows = parseCsv(r.out);
     EXPECT_EQ(rows.size(), 1u + 5u * 3u);
@@ -101,7 +104,8 @@ TEST(ToolSweep, CsvGoesToStandardOutputAndThePlotIsAPicture) {
     EXPECT_EQ(w, 1200);
     EXPECT_EQ(h, 520);
     // Only one weight varying gives curves instead of maps.
-    auto line = RunTool({"sweep", kHand, "--split", "0:2:0.5", "--balance", "1:1:1", "--plot", png});
+    auto line =
+        RunTool({"sweep", kHand, "--split", "0:2:0.5", "--balance", "1:1:1", "--plot", png});
     EXPECT_EQ(line.exitCode, 0) << line.err;
     EXPECT_TRUE(orvbsp::ReadPng(png, &px, &w, &h, &error)) << error;
 }
@@ -122,7 +126,8 @@ TEST(ToolSweep, ProgressBarOnATerminalOnly) {
     EXPECT_EQ(pclose(pPipe), 0) << text;
     EXPECT_NE(text.find("\r[" + std::string(40, '.') + "] 0/6"), std::string::npos) << text;
     EXPECT_NE(text.find("\r[" + std::string(40, '#') + "] 6/6"), std::string::npos) << text;
-    auto piped = RunTool({"sweep", kHand, "--split", "0:1:0.5", "--balance", "1:2:1", "--csv", csv});
+    auto piped =
+        RunTool({"sweep", kHand, "--split", "0:1:0.5", "--balance", "1:2:1", "--csv", csv});
     EXPECT_EQ(piped.err, "");
     EXPECT_EQ(parseCsv(orvtest::ReadText(csv)).size(), 7u);
 }
@@ -138,9 +143,11 @@ TEST(ToolSweep, BadRangesAndFilesAreRefused) {
     auto file = RunTool({"sweep", "/no/mesh.txt", "--split", "1:1:1", "--balance", "1:1:1"});
     EXPECT_EQ(file.exitCode, 1);
     EXPECT_EQ(file.err, "orvane-bsp: error: /no/mesh.txt: No such file or directory\n");
-    auto out = RunTool({"sweep", kHand, "--split", "1:1:1", "--balance", "1:1:1", "--csv", "/no/dir/x.csv"});
+    auto out = RunTool(
+        {"sweep", kHand, "--split", "1:1:1", "--balance", "1:1:1", "--csv", "/no/dir/x.csv"});
     EXPECT_EQ(out.exitCode, 1);
-    EXPECT_EQ(out.err, "orvane-bsp: error: /no/dir/x.csv: cannot be written: its folder does not exist\n");
+    EXPECT_EQ(out.err,
+              "orvane-bsp: error: /no/dir/x.csv: cannot be written: its folder does not exist\n");
 }
 
 // The hand-worked tree of test_tool_stats.cpp: t1 at the root, t0 behind it,

@@ -318,11 +318,11 @@ TEST(BuildLifecycle, SameInputAndWeightsGiveIdenticalTrees) {
 }
 
 TEST(SplitterScore, ShortcutsAgreeWithTheFullScoreOnEveryList) {
-    const std::pair<float, float> weights[] = {
-        {1.1f, 1.0f}, {1.6f, 1.0f}, {1.1f, 0.0f}, {0.0f, 1.0f}, {0.0f, 0.0f}, {1.1f, 5.0f}};
+    const std::pair<float, float> weights[] = {{1.1f, 1.0f}, {1.6f, 1.0f}, {1.1f, 0.0f},
+                                               {0.0f, 1.0f}, {0.0f, 0.0f}, {1.1f, 5.0f}};
     const std::vector<Triangle> lists[] = {
-        orvtest::RandomSoup(1, 50), orvtest::RandomSoup(2, 80, 1.0f, 1.5f),
-        orvtest::Torus(10, 6), orvtest::Sphere(8, 6), orvtest::ParallelStack(12, 0.1f)};
+        orvtest::RandomSoup(1, 50), orvtest::RandomSoup(2, 80, 1.0f, 1.5f), orvtest::Torus(10, 6),
+        orvtest::Sphere(8, 6), orvtest::ParallelStack(12, 0.1f)};
     for (const auto& [split, balance] : weights) {
         BSPBuildSettings settings = WithWeights(split, balance);
         for (size_t i = 0; i < sizeof(lists) / sizeof(lists[0]); ++i) {

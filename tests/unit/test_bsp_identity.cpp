@@ -139,7 +139,8 @@ std::vector<Triangle> facetedPrism(uint32_t facets, uint32_t stripsPerFacet) {
     std::vector<Triangle> out;
     const double step = 2.0 * 3.14159265358979 / facets;
     for (uint32_t f = 0; f < facets; ++f) {
-        Vec3 a(static_cast<float>(2.0 * std::cos(f * step)), static_cast<float>(2.0 * std::sin(f * step)), 0.0f);
+        Vec3 a(static_cast<float>(2.0 * std::cos(f * step)),
+               static_cast<float>(2.0 * std::sin(f * step)), 0.0f);
         Vec3 b(static_cast<float>(2.0 * std::cos((f + 1) * step)),
                static_cast<float>(2.0 * std::sin((f + 1) * step)), 0.0f);
         for (uint32_t k = 0; k < stripsPerFacet; ++k) {
@@ -168,13 +169,14 @@ TEST(BuildIdentity, SoupsTorusSphereAndPrismUnderTheStartWeights) {
 }
 
 TEST(BuildIdentity, OtherWeightsIncludingOnesThatRuleOutEarlyStops) {
-    const std::pair<float, float> weights[] = {
-        {1.6f, 1.0f}, {0.0f, 1.0f}, {1.1f, 0.0f}, {0.0f, 0.0f}, {-1.0f, 1.0f}, {1.1f, -0.5f}};
+    const std::pair<float, float> weights[] = {{1.6f, 1.0f}, {0.0f, 1.0f},  {1.1f, 0.0f},
+                                               {0.0f, 0.0f}, {-1.0f, 1.0f}, {1.1f, -0.5f}};
     const Scene scenes[] = {{"soup", orvtest::RandomSoup(4, 600, 1.0f, 0.3f)},
                             {"torus", orvtest::Torus(24, 12)},
                             {"sphere", orvtest::Sphere(16, 12)}};
     for (const auto& [split, balance] : weights)
-        for (const Scene& scene : scenes) expectIdentical(scene, WithWeights(split, balance), {1, 2});
+        for (const Scene& scene : scenes)
+            expectIdentical(scene, WithWeights(split, balance), {1, 2});
 }
 
 TEST(BuildIdentity, DegenerateInputAndDegeneratePiecesAreDroppedAlike) {
@@ -214,7 +216,8 @@ TEST(BuildIdentity, RealMeshesFromAssimpTestModels) {
 
 TEST(BuildIdentity, LargeInputsWhenAskedFor) {
     if (!fullRun()) GTEST_SKIP() << "set ORV_BSP_IDENTITY_FULL=1 for the large inputs";
-    expectIdentical({"soup 4k", orvtest::RandomSoup(2, 4000, 1.0f, 0.15f)}, BSPBuildSettings(), {1, 2});
+    expectIdentical({"soup 4k", orvtest::RandomSoup(2, 4000, 1.0f, 0.15f)}, BSPBuildSettings(),
+                    {1, 2});
     expectIdentical({"torus 4k", orvtest::Torus(64, 32)}, BSPBuildSettings(), {1, 2});
     expectIdentical({"sphere 2k", orvtest::Sphere(32, 32)}, BSPBuildSettings(), {1, 2});
 }

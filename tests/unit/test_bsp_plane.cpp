@@ -124,9 +124,9 @@ TEST(Classify, SwappingTwoCornersOfThePlaneTriangleSwapsFrontAndBack) {
     Plane p, q;
     p.Set(base.mPos[0], base.mPos[1], base.mPos[2]);
     q.Set(swapped.mPos[0], swapped.mPos[1], swapped.mPos[2]);
-    const Triangle others[] = {atHeights(2, 3, 4), atHeights(-2, -3, -4), atHeights(5, -5, 0),
-                               Triangle(Vec3(0.2f, 0.2f, 0.02f), Vec3(0.4f, 0.2f, 0.06f),
-                                        Vec3(0.2f, 0.4f, 0.0f))};
+    const Triangle others[] = {
+        atHeights(2, 3, 4), atHeights(-2, -3, -4), atHeights(5, -5, 0),
+        Triangle(Vec3(0.2f, 0.2f, 0.02f), Vec3(0.4f, 0.2f, 0.06f), Vec3(0.2f, 0.4f, 0.0f))};
     const int expected[] = {TRI_FRONT, TRI_BACK, TRI_SPANNING, TRI_COPLANAR};
     for (int i = 0; i < 4; ++i) {
         int a = ClassifyTriangle(p, others[i]);

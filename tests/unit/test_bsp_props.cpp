@@ -22,7 +22,8 @@ struct Scene {
 std::vector<Scene> scenes() {
     std::vector<Scene> out;
     for (uint32_t seed : {1u, 2u, 3u, 4u})
-        out.push_back({"soup seed " + std::to_string(seed), orvtest::RandomSoup(seed, 200, 1.0f, 0.6f)});
+        out.push_back(
+            {"soup seed " + std::to_string(seed), orvtest::RandomSoup(seed, 200, 1.0f, 0.6f)});
     out.push_back({"soup of large triangles seed 7", orvtest::RandomSoup(7, 150, 1.0f, 1.5f)});
     out.push_back({"torus", orvtest::Torus(24, 12)});
     out.push_back({"sphere", orvtest::Sphere(16, 10)});
@@ -99,8 +100,8 @@ TEST(TreeProperties, EveryTriangleLiesOnItsSideOfEveryAncestor) {
                     for (int a = e.parent; a >= 0; side = entries[a].side, a = entries[a].parent) {
                         double s = unitDistance(entries[a].pNode->mPlane, t.mPos[k]);
                         if (s * side < -kBand) {
-                            ADD_FAILURE() << scene.name << ": corner on the wrong side of an ancestor by "
-                                          << s;
+                            ADD_FAILURE() << scene.name
+                                          << ": corner on the wrong side of an ancestor by " << s;
                             ++failures;
                         }
                     }

@@ -118,8 +118,8 @@ TEST(SplitTriangle, PiecesKeepTheWindingAndTheColoursByCornerIndex) {
             for (int k = 0; k < 3; ++k) {
                 EXPECT_EQ(std::memcmp(&p->mClr[k], &tri.mClr[k], sizeof(ORV::Color)), 0);
             }
-            bool zeroPiece = p->mPos[0].IsEqual(kZero) && p->mPos[1].IsEqual(kZero) &&
-                             p->mPos[2].IsEqual(kZero);
+            bool zeroPiece =
+                p->mPos[0].IsEqual(kZero) && p->mPos[1].IsEqual(kZero) && p->mPos[2].IsEqual(kZero);
             if (!zeroPiece) {
                 EXPECT_GT(rawNormal(*p).Dot(n), 0.0f);
             }
@@ -166,9 +166,8 @@ TEST(SplitTriangle, AnEdgeLeavingAnOnPlaneCornerIsCutAtThatCorner) {
 TEST(SplitTriangle, TwoPointFrontSideHaltsWithItsSize) {
     auto r = orvtest::RunInChild([] {
         Triangle back[2], front[2];
-        BSPTree::SplitTriangle(
-            Triangle(Vec3(0, 0, 0.02f), Vec3(1, 0, -100), Vec3(0, 1, 0.0011f)), kGround, back,
-            front);
+        BSPTree::SplitTriangle(Triangle(Vec3(0, 0, 0.02f), Vec3(1, 0, -100), Vec3(0, 1, 0.0011f)),
+                               kGround, back, front);
     });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, haltText("Invalid front list size", "Invalid front list size: 2"));
@@ -177,9 +176,8 @@ TEST(SplitTriangle, TwoPointFrontSideHaltsWithItsSize) {
 TEST(SplitTriangle, TwoPointBackSideHaltsAfterTheFrontSideIsFilled) {
     auto r = orvtest::RunInChild([] {
         Triangle back[2], front[2];
-        BSPTree::SplitTriangle(
-            Triangle(Vec3(0, 0, -0.02f), Vec3(1, 0, 100), Vec3(0, 1, -0.0011f)), kGround, back,
-            front);
+        BSPTree::SplitTriangle(Triangle(Vec3(0, 0, -0.02f), Vec3(1, 0, 100), Vec3(0, 1, -0.0011f)),
+                               kGround, back, front);
         printf("not reached\n");
     });
     EXPECT_EQ(r.exitCode, 1);
@@ -190,8 +188,8 @@ TEST(SplitTriangle, ATriangleWithNothingToCutHaltsInsteadOfReadingPastItsCorners
     // Called on a triangle lying in the plane, every point goes to one side.
     auto r = orvtest::RunInChild([] {
         Triangle back[2], front[2];
-        BSPTree::SplitTriangle(Triangle(Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0)), kGround,
-                               back, front);
+        BSPTree::SplitTriangle(Triangle(Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0)), kGround, back,
+                               front);
     });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, haltText("Invalid front list size", "Invalid front list size: 0"));

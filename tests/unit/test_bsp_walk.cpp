@@ -30,7 +30,8 @@ using Order = std::vector<const Triangle*>;
 // below must reject it.
 Order walkOrder(const BSPTree& tree, const Vec3& eye, WalkOrder how = WalkOrder::BackToFront) {
     Order order;
-    tree.Walk(eye, [&](const Triangle& t) { order.push_back(&t); }, how);
+    tree.Walk(
+        eye, [&](const Triangle& t) { order.push_back(&t); }, how);
     return order;
 }
 
@@ -49,7 +50,9 @@ double hitDistance(const Vec3& origin, const double dir[3], const Triangle& tri)
         out[1] = a[2] * b[0] - a[0] * b[2];
         out[2] = a[0] * b[1] - a[1] * b[0];
     };
-    auto dot = [](const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+    auto dot = [](const double* a, const double* b) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
     double p[3], q[3];
     cross(dir, e2, p);
     double det = dot(e1, p);
@@ -78,8 +81,10 @@ bool clearOfEveryPlane(const BSPTree& tree, const Vec3& eye) {
     tree.VisitNodes([&](const BSPNode& node, uint32_t) {
         const Plane& p = node.mPlane;
         double len = std::sqrt(static_cast<double>(p.mNormal.LengthSq()));
-        double d = (static_cast<double>(p.mNormal.x) * eye.x + static_cast<double>(p.mNormal.y) * eye.y +
-                    static_cast<double>(p.mNormal.z) * eye.z + p.mD) / len;
+        double d =
+            (static_cast<double>(p.mNormal.x) * eye.x + static_cast<double>(p.mNormal.y) * eye.y +
+             static_cast<double>(p.mNormal.z) * eye.z + p.mD) /
+            len;
         if (std::fabs(d) < 0.05) clear = false;
     });
     return clear;

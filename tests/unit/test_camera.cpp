@@ -96,8 +96,9 @@ TEST(Camera, SetDistanceClampsToTheBounds) {
 
 TEST(Camera, SetModeReadsTheValueAsSignedAndClamps) {
     Camera cam(1.0f, 2.0f);
-    const struct { uint8_t in, out; } cases[] = {
-        {0, 0}, {1, 1}, {2, 1}, {127, 1}, {128, 0}, {200, 0}, {255, 0}};
+    const struct {
+        uint8_t in, out;
+    } cases[] = {{0, 0}, {1, 1}, {2, 1}, {127, 1}, {128, 0}, {200, 0}, {255, 0}};
     for (const auto& c : cases) {
         cam.SetMode(1 - c.out);
         cam.SetMode(c.in);
@@ -110,10 +111,11 @@ TEST(Camera, BadDistanceBoundsHaltWithTheParameterReport) {
     ASSERT_GT(line, 0);
     const std::string expected =
         "ORV_ASSERT_PARM: (distMin > 0.0) && (distMax > 0.0) && (distMax > distMin)\n"
-        "Line: " + std::to_string(line) +
-        "\nFunc: ORV::Camera::Camera\nFile: framework/ORV_Camera.cpp\n";
-    const struct { float lo, hi; } bad[] = {{0.0f, 10.0f}, {-1.0f, 10.0f}, {5.0f, 5.0f},
-                                            {10.0f, 5.0f}, {1.0f, -2.0f}};
+        "Line: " +
+        std::to_string(line) + "\nFunc: ORV::Camera::Camera\nFile: framework/ORV_Camera.cpp\n";
+    const struct {
+        float lo, hi;
+    } bad[] = {{0.0f, 10.0f}, {-1.0f, 10.0f}, {5.0f, 5.0f}, {10.0f, 5.0f}, {1.0f, -2.0f}};
     for (const auto& b : bad) {
         EXPECT_EQ(orvtest::ReportText([&] { Camera cam(b.lo, b.hi); }), expected)
             << b.lo << ", " << b.hi;
@@ -266,7 +268,7 @@ TEST_F(CameraInput, FlyModeMovesTheEyeAndKeepsTheTargetAhead) {
     expectVec(cam.mTarget, 0, 0, 0);
 
     const float step = static_cast<float>(10.0 * kFrame);  // mDist units per second
-    Hold(87);  // W: forward, toward -z
+    Hold(87);                                              // W: forward, toward -z
     cam.Update(true);
     expectVec(cam.Eye(), 0, 0, 10 - step);
     expectVec(cam.mTarget, 0, 0, -step);

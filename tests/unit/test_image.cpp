@@ -34,14 +34,14 @@ int lineOf(const std::string& needle, int nth = 1) { return orvtest::LineOf(kSou
 // an empty mesg.
 std::string report(const std::string& kindExpr, const std::string& needle, int nth,
                    const std::string& func, const std::string& mesg = "") {
-    std::string text = kindExpr + "\nLine: " + std::to_string(lineOf(needle, nth)) + "\nFunc: " +
-                       func + "\nFile: " + kSource + "\n";
+    std::string text = kindExpr + "\nLine: " + std::to_string(lineOf(needle, nth)) +
+                       "\nFunc: " + func + "\nFile: " + kSource + "\n";
     return mesg.empty() ? text : text + "Mesg: " + mesg + "\n";
 }
 
 std::string tooShort(int nth, const std::string& mesg) {
-    return report("ORV_ASSERT_MESG: dataSize >= needSize", "ORV_ASSERT_MESG(dataSize >= needSize", nth,
-                  "ORV::Image::loadTGA", mesg);
+    return report("ORV_ASSERT_MESG: dataSize >= needSize", "ORV_ASSERT_MESG(dataSize >= needSize",
+                  nth, "ORV::Image::loadTGA", mesg);
 }
 
 Bytes readFile(const std::string& path) {
@@ -144,17 +144,19 @@ TEST(ImageOracle, LoadGivesTheBytesImageMagickReadsBack) {
     for (int bits : {24, 32}) {
         for (const Case& c : cases) {
             std::string name = dir.Path("t" + std::to_string(n++) + ".tga");
-            std::string cmd = "convert -size 5x3 -depth 8 " +
-                              (bits == 32 ? "rgba:" + dir.Path("src.rgba") : "rgb:" + dir.Path("src.rgb")) +
-                              " -orient " + c.pOrient +
-                              (c.pComment ? " -set comment '" + std::string(c.pComment) + "'" : "") +
-                              " '" + name + "'";
+            std::string cmd =
+                "convert -size 5x3 -depth 8 " +
+                (bits == 32 ? "rgba:" + dir.Path("src.rgba") : "rgb:" + dir.Path("src.rgb")) +
+                " -orient " + c.pOrient +
+                (c.pComment ? " -set comment '" + std::string(c.pComment) + "'" : "") + " '" +
+                name + "'";
             ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
             Bytes file = readFile(name);
             ASSERT_GE(file.size(), 18u);
             ASSERT_EQ(file[16], bits) << name;
             ASSERT_EQ(file[17] & 0x30, c.descriptor) << c.pOrient;
-            ASSERT_EQ(static_cast<size_t>(file[0]), c.pComment ? std::string(c.pComment).size() : 0u);
+            ASSERT_EQ(static_cast<size_t>(file[0]),
+                      c.pComment ? std::string(c.pComment).size() : 0u);
 
             Bytes oracle = commandOutput("convert '" + name + "' -auto-orient " +
                                          (bits == 32 ? "bgra:-" : "bgr:-"));
@@ -195,7 +197,8 @@ TEST(ImageTGA, RowOrder) {
 
 TEST(ImageTGA, RightToLeftRowsAreMirrored) {
     TempDir dir;
-    const Bytes px = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16, 17, 18, 19};  // 3 x 2, 24 bits
+    const Bytes px = {1,  2,  3,  4,  5,  6,  7,  8,  9,
+                      11, 12, 13, 14, 15, 16, 17, 18, 19};  // 3 x 2, 24 bits
     EXPECT_EQ(loadBytes(dir.Write("a.tga", tga(2, 3, 2, 24, 0x30, px))),
               (Bytes{7, 8, 9, 4, 5, 6, 1, 2, 3, 17, 18, 19, 14, 15, 16, 11, 12, 13}));
     EXPECT_EQ(loadBytes(dir.Write("b.tga", tga(2, 3, 2, 24, 0x10, px))),
@@ -240,14 +243,16 @@ TEST(ImageSave, HeaderOfTheTwoByOneExample) {
     EXPECT_EQ(pixelsOf(pImage), Bytes(8, 0));
     EXPECT_TRUE(pImage->Save(dir.Path("ex.tga").c_str()));
     Bytes file = readFile(dir.Path("ex.tga"));
-    EXPECT_EQ(file, (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 0x20, 0x28, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(file, (Bytes{0, 0, 2, 0,    0,    0, 0, 0, 0, 0, 0, 0, 2,
+                           0, 1, 0, 0x20, 0x28, 0, 0, 0, 0, 0, 0, 0, 0}));
     Image::Destroy(pImage);
 
     pImage = Image::Create(256, 1, 24);
     EXPECT_TRUE(pImage->Save(dir.Path("wide.TGA").c_str()));
     file = readFile(dir.Path("wide.TGA"));
     ASSERT_EQ(file.size(), 18u + 768u);
-    EXPECT_EQ(Bytes(file.begin() + 12, file.begin() + 18), (Bytes{0x00, 0x01, 0x01, 0x00, 0x18, 0x20}));
+    EXPECT_EQ(Bytes(file.begin() + 12, file.begin() + 18),
+              (Bytes{0x00, 0x01, 0x01, 0x00, 0x18, 0x20}));
     Image::Destroy(pImage);
     Image::Destroy(nullptr);
 }
@@ -278,8 +283,9 @@ TEST(ImageSave, SaveThenLoadReproducesTheImage) {
 // ---------------------------------------------------------------------------
 
 TEST(ImageRefusals, CreateParameters) {
-    const std::string parm = report("ORV_ASSERT_PARM: sizeX && sizeY && ((bpp == 24) || (bpp == 32))",
-                                    "ORV_ASSERT_PARM(sizeX && sizeY", 1, "ORV::Image::Create");
+    const std::string parm =
+        report("ORV_ASSERT_PARM: sizeX && sizeY && ((bpp == 24) || (bpp == 32))",
+               "ORV_ASSERT_PARM(sizeX && sizeY", 1, "ORV::Image::Create");
     EXPECT_EQ(ReportText([] { Image::Create(0, 5, 24); }), parm);
     EXPECT_EQ(ReportText([] { Image::Create(5, 0, 32); }), parm);
     EXPECT_EQ(ReportText([] { Image::Create(4, 4, 16); }), parm);
@@ -295,9 +301,9 @@ TEST(ImageRefusals, CreateParameters) {
 }
 
 TEST(ImageRefusals, FileNames) {
-    const std::string ext = report("ORV_ASSERT_MESG: stricmp(pExt, \".TGA\") == 0",
-                                   "Can only load .TGA file!!", 1, "ORV::Image::Load",
-                                   "Can only load .TGA file!!");
+    const std::string ext =
+        report("ORV_ASSERT_MESG: stricmp(pExt, \".TGA\") == 0", "Can only load .TGA file!!", 1,
+               "ORV::Image::Load", "Can only load .TGA file!!");
     EXPECT_EQ(ReportText([] { Image::Load("picture.tg"); }), ext);
     EXPECT_EQ(ReportText([] { Image::Load("picture.tga "); }), ext);
     EXPECT_EQ(ReportText([] { Image::Load("tga"); }), ext);
@@ -335,11 +341,12 @@ TEST(ImageRefusals, UnreadableFiles) {
 }
 
 TEST(ImageRefusals, UnsupportedTypesAndDepths) {
-    const std::string type = report("ORV_ASSERT_MESG: imageType == 2", "ORV_ASSERT_MESG(imageType == 2", 1,
-                                    "ORV::Image::loadTGA", "Only support uncompressed, true-color image");
-    const std::string depth = report("ORV_ASSERT_MESG: (mBPP == 24) || (mBPP == 32)",
-                                     "ORV_ASSERT_MESG((mBPP == 24)", 1, "ORV::Image::loadTGA",
-                                     "Only support 24 or 32 bits image");
+    const std::string type =
+        report("ORV_ASSERT_MESG: imageType == 2", "ORV_ASSERT_MESG(imageType == 2", 1,
+               "ORV::Image::loadTGA", "Only support uncompressed, true-color image");
+    const std::string depth =
+        report("ORV_ASSERT_MESG: (mBPP == 24) || (mBPP == 32)", "ORV_ASSERT_MESG((mBPP == 24)", 1,
+               "ORV::Image::loadTGA", "Only support 24 or 32 bits image");
     EXPECT_EQ(loadReport("rle.tga", tga(10, 1, 1, 24, 0x20, {1, 2, 3})), type);
     EXPECT_EQ(loadReport("grey.tga", tga(3, 1, 1, 8, 0x20, {1})), type);
     EXPECT_EQ(loadReport("d16.tga", tga(2, 1, 1, 16, 0x20, {1, 2})), depth);

@@ -35,16 +35,17 @@ namespace {
 // An ORV_ASSERT_MESG report of the check whose expression is expr.
 std::string mesgReport(const std::string& source, const std::string& expr, const std::string& func,
                        const std::string& mesg) {
-    return "ORV_ASSERT_MESG: " + expr + "\nLine: " +
-           std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(" + expr)) + "\nFunc: " + func +
-           "\nFile: " + source + "\nMesg: " + mesg + "\n";
+    return "ORV_ASSERT_MESG: " + expr +
+           "\nLine: " + std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(" + expr)) +
+           "\nFunc: " + func + "\nFile: " + source + "\nMesg: " + mesg + "\n";
 }
 
 // A temporary folder that also holds large files taking no disk space.
 class TempDir : public orvtest::TempDir {
 public:
     // A file of size bytes that takes no disk space: zeros except for head.
-    std::string Sparse(const std::string& name, long long size, const std::string& head = "") const {
+    std::string Sparse(const std::string& name, long long size,
+                       const std::string& head = "") const {
         int fd = open(Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         EXPECT_GE(fd, 0);
         EXPECT_EQ(write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
@@ -103,9 +104,12 @@ std::vector<Triangle> crossedSlabs(int k) {
     const float big = static_cast<float>(k);
     for (int i = 0; i < k; ++i) {
         const float c = static_cast<float>(i) - 0.5f * static_cast<float>(k) + 0.5f;
-        list.push_back(Triangle(ORV::Vec3(c, -big, -big), ORV::Vec3(c, big, -big), ORV::Vec3(c, 0, big)));
-        list.push_back(Triangle(ORV::Vec3(-big, c, -big), ORV::Vec3(0, c, big), ORV::Vec3(big, c, -big)));
-        list.push_back(Triangle(ORV::Vec3(-big, -big, c), ORV::Vec3(big, -big, c), ORV::Vec3(0, big, c)));
+        list.push_back(
+            Triangle(ORV::Vec3(c, -big, -big), ORV::Vec3(c, big, -big), ORV::Vec3(c, 0, big)));
+        list.push_back(
+            Triangle(ORV::Vec3(-big, c, -big), ORV::Vec3(0, c, big), ORV::Vec3(big, c, -big)));
+        list.push_back(
+            Triangle(ORV::Vec3(-big, -big, c), ORV::Vec3(big, -big, c), ORV::Vec3(0, big, c)));
     }
     return list;
 }
@@ -140,7 +144,8 @@ TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
         TokenTree::Load(huge.c_str());
     });
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("is too large (2147483648 bytes, more than 67108864)!!"), std::string::npos)
+    EXPECT_NE(r.out.find("is too large (2147483648 bytes, more than 67108864)!!"),
+              std::string::npos)
         << r.out;
     EXPECT_GE(peakOf(r.out), 0);
     EXPECT_LT(peakOf(r.out), 512);
@@ -224,8 +229,9 @@ TEST(LimitTokens, TextsWithMoreTokensAreRefusedWhileCounting) {
         TokenTree::Create(buffer.data());
     });
     EXPECT_EQ(r.exitCode, 1);
-    std::string expected = mesgReport(kTokenTree, "tokenNum < MAX_TOKEN_NUM", "ORV::TokenTree::Create",
-                                      "3: too many tokens (more than 16777216)");
+    std::string expected =
+        mesgReport(kTokenTree, "tokenNum < MAX_TOKEN_NUM", "ORV::TokenTree::Create",
+                   "3: too many tokens (more than 16777216)");
     EXPECT_EQ(r.out.substr(0, expected.size()), expected);
     // The text and its copy, but not the 128 MB token array.
     EXPECT_LT(peakOf(r.out), 150);
@@ -246,12 +252,14 @@ TEST(LimitMesh, SectionsWithMoreElementsAreRefusedBeforeTheirArrays) {
     EXPECT_EQ(refused("Face_Position",
                       section("Position", 1, "0 0 0") + section("Face_Position", limit + 1, "")),
               mesgReport(kMesh, expr, "ORV::Mesh::init", "Face_Position" + tooMany));
-    EXPECT_EQ(refused("Color", section("Position", 1, "0 0 0") + one + section("Color", limit + 1, "") +
-                                   section("Face_Color", 1, "0 0 0")),
-              mesgReport(kMesh, expr, "ORV::Mesh::init", "Color" + tooMany));
+    EXPECT_EQ(
+        refused("Color", section("Position", 1, "0 0 0") + one + section("Color", limit + 1, "") +
+                             section("Face_Color", 1, "0 0 0")),
+        mesgReport(kMesh, expr, "ORV::Mesh::init", "Color" + tooMany));
 
     // At the limit the mesh loads.
-    std::string path = dir.Write("edge.txt", "Mesh { m }\n" + section("Position", limit, "1 2 3") + one);
+    std::string path =
+        dir.Write("edge.txt", "Mesh { m }\n" + section("Position", limit, "1 2 3") + one);
     auto r = RunInChild([&] {
         Mesh* pMesh = Mesh::Load(path.c_str(), false);
         printf("%u %u", pMesh->mVtxPosNum, pMesh->mTriPosNum);

@@ -44,7 +44,8 @@ TEST(Mtx44, AffineBuildingBlocks) {
     expectMtx(Mtx44::Zero(), Mtx44(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
     ORV::Vec4 v = Mtx44::Translate(1, 2, 3).Transform(ORV::Vec4(1, 1, 1, 0));
     EXPECT_EQ(v.x, 1.0f) << "w = 0 ignores the translation";
-    ORV::Vec4 w = Mtx44(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4).Transform(ORV::Vec4(1, 1, 1, 1));
+    ORV::Vec4 w =
+        Mtx44(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4).Transform(ORV::Vec4(1, 1, 1, 1));
     EXPECT_EQ(w.w, 10.0f);
 }
 
@@ -86,7 +87,9 @@ TEST(Mtx44, SelfProductUsesUnchangedOperands) {
 TEST(Mtx44, ArithmeticAndTranspose) {
     Mtx44 a = Mtx44::Translate(1, 2, 3);
     Mtx44 t = a.Transpose();
-    EXPECT_EQ(t(3, 0), 1.0f); EXPECT_EQ(t(3, 1), 2.0f); EXPECT_EQ(t(3, 2), 3.0f);
+    EXPECT_EQ(t(3, 0), 1.0f);
+    EXPECT_EQ(t(3, 1), 2.0f);
+    EXPECT_EQ(t(3, 2), 3.0f);
     EXPECT_EQ(a(0, 3), 1.0f) << "Transpose leaves the operand";
     Mtx44 b(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     Mtx44 c = b;
@@ -139,7 +142,8 @@ TEST(Mtx44, PrintDumpsFourRows) {
     EXPECT_EQ(r.exitCode, 0);
     const std::string row = "0.000000 0.000000 0.000000 0.000000 \n";
     EXPECT_EQ(r.out, row + row + row + row);
-    r = RunInChild([] { Mtx44(-1.5f, 12345.25f, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1).Print(); });
+    r = RunInChild(
+        [] { Mtx44(-1.5f, 12345.25f, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1).Print(); });
     EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "-1.500000 12345.250000 0.000000 0.000000 \n");
 }
 

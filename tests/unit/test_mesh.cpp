@@ -27,13 +27,15 @@ const char* kSource = "framework/ORV_Mesh.cpp";
 // the kinds without a message.
 std::string report(const std::string& kindExpr, const std::string& needle, int nth,
                    const std::string& func, const std::string& mesg) {
-    std::string text = kindExpr + "\nLine: " + std::to_string(orvtest::LineOf(kSource, needle, nth)) +
+    std::string text = kindExpr +
+                       "\nLine: " + std::to_string(orvtest::LineOf(kSource, needle, nth)) +
                        "\nFunc: " + func + "\nFile: " + kSource + "\n";
     return mesg.empty() ? text : text + "Mesg: " + mesg + "\n";
 }
 
 std::string initMesg(const std::string& expr, const std::string& mesg) {
-    return report("ORV_ASSERT_MESG: " + expr, "ORV_ASSERT_MESG(" + expr, 1, "ORV::Mesh::init", mesg);
+    return report("ORV_ASSERT_MESG: " + expr, "ORV_ASSERT_MESG(" + expr, 1, "ORV::Mesh::init",
+                  mesg);
 }
 
 // "Name { 0 { ... } 1 { ... } }", one element per entry.
@@ -73,7 +75,9 @@ std::string loadReport(const std::string& text) {
 std::string fixture(const char* pName) { return std::string(ORV_TEST_DATA_DIR) + "/mesh/" + pName; }
 
 std::vector<float> floats(const float* p, size_t n) { return std::vector<float>(p, p + n); }
-std::vector<uint32_t> indices(const uint32_t* p, size_t n) { return std::vector<uint32_t>(p, p + n); }
+std::vector<uint32_t> indices(const uint32_t* p, size_t n) {
+    return std::vector<uint32_t>(p, p + n);
+}
 
 }  // namespace
 
@@ -145,8 +149,8 @@ TEST(MeshLoad, OptionalPairNeedsBothSectionsWithElements) {
         texts.push_back(meshFile(quadSections() + values));                      // no Face section
         texts.push_back(meshFile(quadSections() + faces));                       // no value section
         texts.push_back(meshFile(quadSections() + p.pName + " { }\n" + faces));  // empty values
-        texts.push_back(meshFile(quadSections() + values + p.pFace + " { }\n")); // empty faces
-        texts.push_back(meshFile(quadSections() + values + faces));              // both
+        texts.push_back(meshFile(quadSections() + values + p.pFace + " { }\n"));  // empty faces
+        texts.push_back(meshFile(quadSections() + values + faces));               // both
     }
     auto r = RunInChild([texts] {
         TempDir dir;
@@ -162,9 +166,9 @@ TEST(MeshLoad, OptionalPairNeedsBothSectionsWithElements) {
     });
     EXPECT_EQ(r.exitCode, 0);
     std::string absent = "000000 absent\n";
-    EXPECT_EQ(r.out, absent + absent + absent + absent + "120000 present\n" +
-                         absent + absent + absent + absent + "001200 present\n" +
-                         absent + absent + absent + absent + "000012 present\n");
+    EXPECT_EQ(r.out, absent + absent + absent + absent + "120000 present\n" + absent + absent +
+                         absent + absent + "001200 present\n" + absent + absent + absent + absent +
+                         "000012 present\n");
 }
 
 TEST(MeshLoad, FaceCountMismatchNamesTheSectionAndBothCounts) {
@@ -182,9 +186,9 @@ TEST(MeshLoad, FaceCountMismatchNamesTheSectionAndBothCounts) {
 
 TEST(MeshLoad, ShortAndLongNumberLists) {
     TempDir dir;
-    std::string text = meshFile(section("Position", {"1 2", "1 2 3 4", "5 6 7"}) +
-                                section("Face_Position", {"0 1"}) +
-                                section("Color", {"0.5 0.25 1"}) + section("Face_Color", {"0 0 0"}));
+    std::string text = meshFile(
+        section("Position", {"1 2", "1 2 3 4", "5 6 7"}) + section("Face_Position", {"0 1"}) +
+        section("Color", {"0.5 0.25 1"}) + section("Face_Color", {"0 0 0"}));
     Mesh* pMesh = Mesh::Load(dir.Write(text).c_str(), false);
     ASSERT_NE(pMesh, nullptr);
     EXPECT_EQ(floats(&pMesh->mpVtxPos[0].x, 9), (std::vector<float>{1, 2, 0, 1, 2, 3, 5, 6, 7}));
@@ -194,8 +198,9 @@ TEST(MeshLoad, ShortAndLongNumberLists) {
 }
 
 TEST(MeshLoad, ElementWithoutABlockOfNumbers) {
-    std::string expected = report("ORV_ASSERT: data.Child().IsNull() == false",
-                                  "ORV_ASSERT(data.Child().IsNull() == false)", 1, "ORV::Mesh::init", "");
+    std::string expected =
+        report("ORV_ASSERT: data.Child().IsNull() == false",
+               "ORV_ASSERT(data.Child().IsNull() == false)", 1, "ORV::Mesh::init", "");
     auto r = loadReport(meshFile("Position { 0 { 0 0 0 } label 1 { 1 0 0 } 2 { 0 1 0 } }\n" +
                                  section("Face_Position", {"0 1 2"})));
     EXPECT_EQ(r, expected);
@@ -210,11 +215,10 @@ TEST(MeshLoad, ElementWithoutABlockOfNumbers) {
 
 TEST(MeshLoad, SectionNamesIgnoreCaseAndMayStandOutsideTheMeshBlock) {
     TempDir dir;
-    Mesh* pMesh = Mesh::Load(
-        dir.Write("mesh { POSITION { 0 { 0 0 0 } 1 { 1 0 0 } 2 { 0 1 0 } } "
-                  "face_position { 0 { 0 1 2 } } }")
-            .c_str(),
-        false);
+    Mesh* pMesh = Mesh::Load(dir.Write("mesh { POSITION { 0 { 0 0 0 } 1 { 1 0 0 } 2 { 0 1 0 } } "
+                                       "face_position { 0 { 0 1 2 } } }")
+                                 .c_str(),
+                             false);
     ASSERT_NE(pMesh, nullptr);
     EXPECT_EQ(pMesh->mVtxPosNum, 3u);
     delete pMesh;
@@ -234,10 +238,11 @@ TEST(MeshLoad, NothingUsableGivesNull) {
     EXPECT_EQ(Mesh::Load(dir.Write("Mesh { }\n" + quadSections()).c_str(), true), nullptr);
     EXPECT_EQ(Mesh::Load(dir.Write(meshFile(section("Face_Position", {"0 0 0"}))).c_str(), true),
               nullptr);
-    EXPECT_EQ(Mesh::Load(dir.Write(meshFile(section("Position", {"0 0 0"}) + "Face_Position { }\n"))
-                             .c_str(),
-                         true),
-              nullptr);
+    EXPECT_EQ(
+        Mesh::Load(
+            dir.Write(meshFile(section("Position", {"0 0 0"}) + "Face_Position { }\n")).c_str(),
+            true),
+        nullptr);
     EXPECT_EQ(ReportText([] { Mesh::Load(nullptr, true); }),
               report("ORV_ASSERT_PARM: pFilename", "ORV_ASSERT_PARM(pFilename", 1,
                      "ORV::Mesh::Load", ""));
@@ -354,7 +359,7 @@ TEST(MeshDeindex, EachAttributeFollowsItsOwnTriples) {
     // Colours 2 1 0 / 0 0 2: blue, green, red / red, red, blue.
     std::vector<float> clr = floats(&pMesh->mpVtxClr[0].x, 24);
     EXPECT_EQ(clr, (std::vector<float>{0, 0, 1, 0.25f, 0, 1, 0, 0.5f, 1, 0, 0, 1,
-                                        1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 1, 0.25f}));
+                                       1, 0, 0, 1,     1, 0, 0, 1,    0, 0, 1, 0.25f}));
     // Texture coordinates 3 2 1 / 0 1 3.
     EXPECT_EQ(floats(&pMesh->mpVtxTex[0].x, 18),
               (std::vector<float>{0, 1, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 1}));

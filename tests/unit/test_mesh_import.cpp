@@ -52,7 +52,8 @@ TEST(MeshImport, ForeignFileBecomesItsOwnTrianglesInMemory) {
         for (int k = 0; k < 3; ++k) {
             // Nine digits in the text bring every float back exactly.
             const ORV::Vec3 &a = got[i].mPos[k], &b = expected[i].mPos[k];
-            ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z) << "triangle " << i << " corner " << k;
+            ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z)
+                << "triangle " << i << " corner " << k;
             EXPECT_NEAR(got[i].mClr[k].x, expected[i].mClr[k].x, 1e-5) << "triangle " << i;
             EXPECT_NEAR(got[i].mClr[k].z, expected[i].mClr[k].z, 1e-5) << "triangle " << i;
         }
@@ -60,8 +61,9 @@ TEST(MeshImport, ForeignFileBecomesItsOwnTrianglesInMemory) {
 
     // Orvane's own text under a name Assimp does not claim is read as text.
     TempDir dir;
-    std::string text = "Mesh { Position { 0 { 0 0 0 } 1 { 2 0 0 } 2 { 0 3 0 } }\n"
-                       "Face_Position { 0 { 0 1 2 } } }\n";
+    std::string text =
+        "Mesh { Position { 0 { 0 0 0 } 1 { 2 0 0 } 2 { 0 3 0 } }\n"
+        "Face_Position { 0 { 0 1 2 } } }\n";
     got = openTriangles(dir.Write("triangle.mesh-text", text), &why);
     ASSERT_EQ(got.size(), 1u) << why;
     EXPECT_EQ(got[0].mPos[2].y, 3.0f);

@@ -30,8 +30,9 @@ struct GrowthInput {
 
 GrowthInput readGrowthInput() {
     GrowthInput input;
-    std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/regress/bsp_growth_at_large_coordinates.bin",
-                     std::ios::binary);
+    std::ifstream in(
+        std::string(ORV_TEST_DATA_DIR) + "/regress/bsp_growth_at_large_coordinates.bin",
+        std::ios::binary);
     EXPECT_TRUE(in.good());
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
@@ -69,11 +70,12 @@ TEST(RegressGrowthAtLargeCoordinates, TheBuildIsRefusedWithItsLimitInsteadOfExha
     const size_t limit = given * MAX_BUILD_GROWTH + BUILD_GROWTH_SLACK;
     const std::string source = "src/GameStates/BSPBuild.cpp";
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "ORV_ASSERT_MESG: held <= heldMax\nLine: " +
-                              std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(held <= heldMax")) +
-                              "\nFunc: BSPTree::BuildNode\nFile: " + source +
-                              "\nMesg: Cutting would grow the tree past " + std::to_string(limit) +
-                              " triangles (4 given)!!\n");
+    EXPECT_EQ(result.out,
+              "ORV_ASSERT_MESG: held <= heldMax\nLine: " +
+                  std::to_string(orvtest::LineOf(source, "ORV_ASSERT_MESG(held <= heldMax")) +
+                  "\nFunc: BSPTree::BuildNode\nFile: " + source +
+                  "\nMesg: Cutting would grow the tree past " + std::to_string(limit) +
+                  " triangles (4 given)!!\n");
 }
 
 // A refused build that was long enough to show its progress line blanks that

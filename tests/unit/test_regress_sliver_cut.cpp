@@ -26,12 +26,15 @@ namespace {
 std::vector<uint8_t> readRegress(const std::string& name) {
     std::ifstream in(std::string(ORV_TEST_DATA_DIR) + "/regress/" + name, std::ios::binary);
     EXPECT_TRUE(in.good()) << name;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 std::string haltText(const char* pNeedle, const std::string& mesg) {
-    return "ORV_HALT:\nLine: " + std::to_string(orvtest::LineOf("src/GameStates/BSPRules.cpp", pNeedle)) +
-           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPRules.cpp\nMesg: " + mesg + "\n";
+    return "ORV_HALT:\nLine: " +
+           std::to_string(orvtest::LineOf("src/GameStates/BSPRules.cpp", pNeedle)) +
+           "\nFunc: BSPTree::SplitTriangle\nFile: src/GameStates/BSPRules.cpp\nMesg: " + mesg +
+           "\n";
 }
 
 // Builds list under the given weights in a child process and prints what the
@@ -105,8 +108,9 @@ TEST(RegressSliverCut, FuzzFindingsCutByThemselvesHaltAndBuildWithoutHalting) {
     };
     // An edge reaching the end of the float range, whose tiny parameter is a
     // long way in space; and a cut point near a corner that is off the plane.
-    const Case cases[] = {{"bsp_cut_edge_of_float_range.bin", "Invalid back list size: 2"},
-                          {"bsp_cut_point_near_an_off_plane_corner.bin", "Invalid back list size: 1"}};
+    const Case cases[] = {
+        {"bsp_cut_edge_of_float_range.bin", "Invalid back list size: 2"},
+        {"bsp_cut_point_near_an_off_plane_corner.bin", "Invalid back list size: 1"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pFile);
         std::vector<Triangle> two = cutInput(c.pFile);

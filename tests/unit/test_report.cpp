@@ -165,17 +165,20 @@ TEST(Report, FuncNameDropsReturnTypeAndParameters) {
     EXPECT_STREQ(FuncName("ORV::Camera::Camera(float, float)"), "ORV::Camera::Camera");
     EXPECT_STREQ(FuncName("int main()"), "main");
     EXPECT_STREQ(FuncName("void gameStateLoad()"), "gameStateLoad");
-    EXPECT_STREQ(FuncName("void BSPTree::SplitTriangle(const Plane&, const Triangle&, std::vector<Triangle>&, std::vector<Triangle>&)"),
+    EXPECT_STREQ(FuncName("void BSPTree::SplitTriangle(const Plane&, const Triangle&, "
+                          "std::vector<Triangle>&, std::vector<Triangle>&)"),
                  "BSPTree::SplitTriangle");
     EXPECT_STREQ(FuncName("std::vector<std::pair<int, int> > Foo::Bar(int)"), "Foo::Bar");
     EXPECT_STREQ(FuncName("T ORV::Min(T, T) [with T = float]"), "ORV::Min");
     EXPECT_STREQ(FuncName("unsigned int ORV::FrameCounter()"), "ORV::FrameCounter");
     EXPECT_STREQ(FuncName("bool X::operator()(int) const"), "X::operator()");
     // Anonymous namespaces as GCC and clang spell them.
-    EXPECT_STREQ(FuncName("void {anonymous}::NodeLoop::Run(std::vector<{anonymous}::Pending>&, bool)"),
-                 "{anonymous}::NodeLoop::Run");
-    EXPECT_STREQ(FuncName("void (anonymous namespace)::NodeLoop::Run(std::vector<Pending> &, bool)"),
-                 "(anonymous namespace)::NodeLoop::Run");
+    EXPECT_STREQ(
+        FuncName("void {anonymous}::NodeLoop::Run(std::vector<{anonymous}::Pending>&, bool)"),
+        "{anonymous}::NodeLoop::Run");
+    EXPECT_STREQ(
+        FuncName("void (anonymous namespace)::NodeLoop::Run(std::vector<Pending> &, bool)"),
+        "(anonymous namespace)::NodeLoop::Run");
     EXPECT_STREQ(FuncName("bool N::A::operator<(const N::A&) const"), "N::A::operator<");
     EXPECT_STREQ(FuncName("bool N::operator>(const N::A &, int)"), "N::operator>");
     EXPECT_STREQ(FuncName("N::A &N::A::operator<<=(int)"), "N::A::operator<<=");

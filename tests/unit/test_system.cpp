@@ -15,8 +15,8 @@
 #include "ORV.h"
 #include "ORV_Platform.h"
 
-using orvtest::RunInChild;
 using ORV::Platform::CentredOrigin;
+using orvtest::RunInChild;
 
 TEST(CentredOrigin, HalvesTheSpareRoomTowardZero) {
     EXPECT_EQ(CentredOrigin(0, 1920, 800), 560);

@@ -15,8 +15,8 @@
 using orvtest::ReportText;
 
 TEST(TicksToSeconds, ThreeAndAHalfPeriodsReadExactly) {
-    for (int64_t f : {int64_t(2), int64_t(1000), int64_t(3579544), int64_t(10000000),
-                      int64_t(1000000000)}) {
+    for (int64_t f :
+         {int64_t(2), int64_t(1000), int64_t(3579544), int64_t(10000000), int64_t(1000000000)}) {
         EXPECT_EQ(ORV::TicksToSeconds(3 * f + f / 2, f), 3.5) << "frequency " << f;
     }
     EXPECT_EQ(ORV::TicksToSeconds(0, 1000000000), 0.0);
@@ -100,7 +100,8 @@ TEST_F(FrameTiming, AnOverrunFrameReportsItsWholeLength) {
     mpSystem->BeginFrame();
     double start = 0.0, now = 0.0;
     ORV::ReadTimer(&start);
-    do ORV::ReadTimer(&now); while (now - start < 0.02);
+    do ORV::ReadTimer(&now);
+    while (now - start < 0.02);
     mpSystem->EndFrame();
     EXPECT_GE(ORV::FrameTime(), 0.02);
 }

@@ -36,8 +36,8 @@ std::string report(const std::string& kindExpr, const std::string& needle, const
 }
 
 std::string formatError(const std::string& expr, const std::string& mesg) {
-    return report("ORV_ASSERT_MESG: " + expr, "ORV_ASSERT_MESG(" + expr, "ORV::TokenTree::nextToken",
-                  mesg);
+    return report("ORV_ASSERT_MESG: " + expr, "ORV_ASSERT_MESG(" + expr,
+                  "ORV::TokenTree::nextToken", mesg);
 }
 
 // A writable copy of a text, as Create cuts its argument in place.
@@ -85,7 +85,7 @@ TEST(TokenTreeText, TwelveTokenExampleAndItsTree) {
     TokenTree* pTree = TokenTree::Create(t.p());
     ASSERT_NE(pTree, nullptr);
     EXPECT_EQ(tokensOf(pTree), (std::vector<std::string>{"Mesh", "{", "Position", "{", "0", "{",
-                                                          "1.5", "2", "-3", "}", "}", "}"}));
+                                                         "1.5", "2", "-3", "}", "}", "}"}));
     Token root = *pTree->mpRoot;
     EXPECT_EQ(root.mIndex, 0u);
     EXPECT_EQ(root.mpTree, pTree);
@@ -112,8 +112,8 @@ TEST(TokenTreeText, TokensAfterTheLastClosedBlockAreDropped) {
 }
 
 TEST(TokenTreeText, TextsWithoutAClosedBlockGiveNoTree) {
-    for (const char* s : {"", "  \t\r\n", "// only a comment", "/* c */ // d\n", "a b c",
-                          "a { b", "{ { }", "\"{\" x"}) {
+    for (const char* s : {"", "  \t\r\n", "// only a comment", "/* c */ // d\n", "a b c", "a { b",
+                          "{ { }", "\"{\" x"}) {
         Text t(s);
         EXPECT_EQ(TokenTree::Create(t.p()), nullptr) << s;
     }
@@ -128,7 +128,8 @@ TEST(TokenTreeText, QuotedTokens) {
     EXPECT_EQ(tokensOf("x \"{\" \"a\"b\"c\" \"}\""),
               (std::vector<std::string>{"x", "{", "a", "b\"c\"", "}"}));
     // A backslash keeps a separator or a quote in the token.
-    EXPECT_EQ(tokensOf("x { \"a\\ b\\\\\" }"), (std::vector<std::string>{"x", "{", "a\\ b\\\\", "}"}));
+    EXPECT_EQ(tokensOf("x { \"a\\ b\\\\\" }"),
+              (std::vector<std::string>{"x", "{", "a\\ b\\\\", "}"}));
 }
 
 TEST(TokenTreeText, PlainTokensKeepQuotesAndBracesAfterTheirFirstByte) {
@@ -142,14 +143,17 @@ TEST(TokenTreeText, CommentsBetweenAndInsideTokens) {
     EXPECT_EQ(tokensOf("x { \"q\"// c }\n\"r\"/* c */\"s\" }"),
               (std::vector<std::string>{"x", "{", "q", "r", "s", "}"}));
     // A slash followed by anything else starts an ordinary token.
-    EXPECT_EQ(tokensOf("x { / /a *// }"), (std::vector<std::string>{"x", "{", "/", "/a", "*//", "}"}));
+    EXPECT_EQ(tokensOf("x { / /a *// }"),
+              (std::vector<std::string>{"x", "{", "/", "/a", "*//", "}"}));
     // A block comment may end exactly at the end of the text; comments do not nest.
     EXPECT_EQ(tokensOf("x { y } /* end */"), (std::vector<std::string>{"x", "{", "y", "}"}));
     EXPECT_EQ(tokensOf("x { /* /* */ y }"), (std::vector<std::string>{"x", "{", "y", "}"}));
 }
 
 TEST(TokenTreeText, SeparatorsIncludeControlAndNonAsciiBytes) {
-    EXPECT_EQ(tokensOf("\xef\xbb\xbfx\x01{\x7f" "a\xc3\xa9" "b\t}"),
+    EXPECT_EQ(tokensOf("\xef\xbb\xbfx\x01{\x7f"
+                       "a\xc3\xa9"
+                       "b\t}"),
               (std::vector<std::string>{"x", "{", "a", "b", "}"}));
 }
 
@@ -395,15 +399,16 @@ TEST(TokenTreeFind, MatchesTheChildNextWalkOnRandomTrees) {
         if (pTree == nullptr) continue;
         ++trees;
         std::vector<Token> starts{Token()};
-        for (uint32_t i = 0; i < pTree->mTokenNum; ++i) starts.emplace_back(pTree->mppToken[i], pTree, i);
+        for (uint32_t i = 0; i < pTree->mTokenNum; ++i)
+            starts.emplace_back(pTree->mppToken[i], pTree, i);
         for (const char* q : queries) {
             for (const Token& s : starts) {
                 Token want = referenceFind(pTree, q, s);
                 Token got = pTree->Find(q, s);
-                ASSERT_EQ(got.IsNull(), want.IsNull())
-                    << "seed " << seed << " text '" << text << "' query " << q << " start " << s.mIndex;
-                ASSERT_EQ(got.mIndex, want.mIndex)
-                    << "seed " << seed << " text '" << text << "' query " << q << " start " << s.mIndex;
+                ASSERT_EQ(got.IsNull(), want.IsNull()) << "seed " << seed << " text '" << text
+                                                       << "' query " << q << " start " << s.mIndex;
+                ASSERT_EQ(got.mIndex, want.mIndex) << "seed " << seed << " text '" << text
+                                                   << "' query " << q << " start " << s.mIndex;
             }
         }
         TokenTree::Destroy(pTree);

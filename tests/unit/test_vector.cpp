@@ -27,7 +27,8 @@ TEST(Constants, FloatTwinsAreTheRoundedDoubles) {
 
 TEST(Vec3, IsZeroIsPerComponentAndStrict) {
     EXPECT_TRUE(Vec3(0.0009f, -0.0009f, 0.0f).IsZero());
-    EXPECT_TRUE(Vec3(0.0009f, 0.0009f, 0.0009f).IsZero()) << "length 0.00156 but every component small";
+    EXPECT_TRUE(Vec3(0.0009f, 0.0009f, 0.0009f).IsZero())
+        << "length 0.00156 but every component small";
     EXPECT_FALSE(Vec3(0.001f, 0.0f, 0.0f).IsZero());
     EXPECT_FALSE(Vec3(0.0f, -0.001f, 0.0f).IsZero());
     EXPECT_FALSE(Vec3(0.0f, 0.0f, 0.0011f).IsZero());
@@ -48,13 +49,19 @@ TEST(Vec3, IsEqualUsesStrictSquaredDistance) {
 
 TEST(Vec3, CrossProductIsRightHanded) {
     Vec3 z = Vec3(1, 0, 0).Cross(Vec3(0, 1, 0));
-    EXPECT_EQ(z.x, 0.0f); EXPECT_EQ(z.y, 0.0f); EXPECT_EQ(z.z, 1.0f);
+    EXPECT_EQ(z.x, 0.0f);
+    EXPECT_EQ(z.y, 0.0f);
+    EXPECT_EQ(z.z, 1.0f);
     Vec3 x = Vec3(0, 1, 0).Cross(Vec3(0, 0, 1));
-    EXPECT_EQ(x.x, 1.0f); EXPECT_EQ(x.y, 0.0f); EXPECT_EQ(x.z, 0.0f);
+    EXPECT_EQ(x.x, 1.0f);
+    EXPECT_EQ(x.y, 0.0f);
+    EXPECT_EQ(x.z, 0.0f);
     Vec3 y = Vec3(0, 0, 1).Cross(Vec3(1, 0, 0));
     EXPECT_EQ(y.y, 1.0f);
     Vec3 self = Vec3(2, -3, 7).Cross(Vec3(2, -3, 7));
-    EXPECT_EQ(self.x, 0.0f); EXPECT_EQ(self.y, 0.0f); EXPECT_EQ(self.z, 0.0f);
+    EXPECT_EQ(self.x, 0.0f);
+    EXPECT_EQ(self.y, 0.0f);
+    EXPECT_EQ(self.z, 0.0f);
 }
 
 TEST(Vec3, LengthNormalizeAndArithmetic) {
@@ -68,10 +75,14 @@ TEST(Vec3, LengthNormalizeAndArithmetic) {
     EXPECT_EQ(v.z, 0.0f);
     Vec3 a(1, 2, 3), b(4, -5, 6);
     Vec3 s = a + b, d = a - b, n = -a;
-    EXPECT_EQ(s.y, -3.0f); EXPECT_EQ(d.x, -3.0f); EXPECT_EQ(n.z, -3.0f);
+    EXPECT_EQ(s.y, -3.0f);
+    EXPECT_EQ(d.x, -3.0f);
+    EXPECT_EQ(n.z, -3.0f);
     EXPECT_EQ(a.Dot(b), 4.0f - 10.0f + 18.0f);
     Vec3 m1 = a * 2.0f, m2 = 2.0f * a;
-    EXPECT_EQ(m1.x, m2.x); EXPECT_EQ(m1.y, m2.y); EXPECT_EQ(m1.z, m2.z);
+    EXPECT_EQ(m1.x, m2.x);
+    EXPECT_EQ(m1.y, m2.y);
+    EXPECT_EQ(m1.z, m2.z);
     // Division is three divisions, not a multiplication by the reciprocal.
     Vec3 q = Vec3(1.0f, 1.0f, 1.0f) / 3.0f;
     EXPECT_EQ(q.x, 1.0f / 3.0f);
@@ -82,9 +93,12 @@ TEST(Vec3, LengthNormalizeAndArithmetic) {
 
 TEST(Vec4, ConstructionAndColourAlias) {
     Vec4 w(1.0f);
-    EXPECT_EQ(w.x, 1.0f); EXPECT_EQ(w.w, 1.0f);
+    EXPECT_EQ(w.x, 1.0f);
+    EXPECT_EQ(w.w, 1.0f);
     Vec4 fromVec3(Vec3(1, 2, 3));
-    EXPECT_EQ(fromVec3.x, 1.0f); EXPECT_EQ(fromVec3.y, 2.0f); EXPECT_EQ(fromVec3.z, 3.0f);
+    EXPECT_EQ(fromVec3.x, 1.0f);
+    EXPECT_EQ(fromVec3.y, 2.0f);
+    EXPECT_EQ(fromVec3.z, 3.0f);
     EXPECT_EQ(fromVec3.w, 0.0f) << "alpha 0, also as a colour";
     ORV::Color c(0.1f, 0.2f, 0.3f, 0.4f);
     EXPECT_EQ(c.w, 0.4f);

@@ -30,8 +30,8 @@ CLI::Validator OrderText(bool withDepthBuffer) {
             Order order;
             if (ParseOrder(text, &order) && (withDepthBuffer || order != Order::DepthBuffer))
                 return std::string();
-            return std::string("expected ") + (withDepthBuffer ? "tree, reversed or depth-buffer"
-                                                               : "tree or reversed") +
+            return std::string("expected ") +
+                   (withDepthBuffer ? "tree, reversed or depth-buffer" : "tree or reversed") +
                    ", got '" + text + "'";
         },
         withDepthBuffer ? "tree|reversed|depth-buffer" : "tree|reversed");

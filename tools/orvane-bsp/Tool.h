@@ -92,8 +92,8 @@ struct Figures {
     uint32_t leaves = 0;
     uint32_t maxLeafDepth = 0;
     double meanLeafDepth = 0.0;
-    uint32_t rootFront = 0;    // triangles in the root's front subtree
-    uint32_t rootBack = 0;     // and in its back subtree
+    uint32_t rootFront = 0;  // triangles in the root's front subtree
+    uint32_t rootBack = 0;   // and in its back subtree
     double buildMs = 0.0;
 };
 // Builds tree over list (tagged as LoadTriangles tags) with the two weights

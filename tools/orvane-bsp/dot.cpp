@@ -38,8 +38,10 @@ std::string treeToDot(const BSPTree& tree) {
                 format("plane: %.6g %.6g %.6g %.6g", p.mNormal.x, p.mNormal.y, p.mNormal.z, p.mD) +
                 "\\ntriangles: " + std::to_string(node.mTriList.size()) +
                 "\\ndepth: " + std::to_string(depth) + "\"];\n";
-        if (node.mpFront) text += "    " + name(&node) + " -> " + name(node.mpFront) + " [label=\"front\"];\n";
-        if (node.mpBack) text += "    " + name(&node) + " -> " + name(node.mpBack) + " [label=\"back\"];\n";
+        if (node.mpFront)
+            text += "    " + name(&node) + " -> " + name(node.mpFront) + " [label=\"front\"];\n";
+        if (node.mpBack)
+            text += "    " + name(&node) + " -> " + name(node.mpBack) + " [label=\"back\"];\n";
     });
     return text + "}\n";
 }

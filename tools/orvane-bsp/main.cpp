@@ -9,8 +9,9 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    CLI::App app{"orvane-bsp: convert, measure, tune, render and check the BSP trees of Orvane's demo",
-                 "orvane-bsp"};
+    CLI::App app{
+        "orvane-bsp: convert, measure, tune, render and check the BSP trees of Orvane's demo",
+        "orvane-bsp"};
     app.require_subcommand(1);
     orvbsp::ShowTreeProgress(isatty(STDOUT_FILENO) != 0);
     int status = 0;

@@ -49,8 +49,8 @@ void render(const RenderOptions& opt) {
     WritePng(opt.out, gl.ReadPixels(), width, height);
     std::printf("%s: %dx%d, %zu triangles in %s order, eye (%g, %g, %g), target (%g, %g, %g)\n",
                 opt.out.c_str(), width, height, drawn, OrderName(order), double(view.eye.x),
-                double(view.eye.y), double(view.eye.z),
-                double(view.target.x), double(view.target.y), double(view.target.z));
+                double(view.eye.y), double(view.eye.z), double(view.target.x),
+                double(view.target.y), double(view.target.z));
 }
 
 }  // namespace

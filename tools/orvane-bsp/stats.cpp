@@ -86,8 +86,7 @@ void AddStats(CLI::App& app, int* pStatus) {
     pCmd->add_option("--split-weight", sOpt.splitWeight,
                      "weight of the number of triangles a plane cuts")
         ->capture_default_str();
-    pCmd->add_option("--balance-weight", sOpt.balanceWeight,
-                     "weight of the larger side of a plane")
+    pCmd->add_option("--balance-weight", sOpt.balanceWeight, "weight of the larger side of a plane")
         ->capture_default_str();
     pCmd->add_flag("--json", sOpt.json, "print the figures as one JSON object");
     pCmd->callback([pStatus] {

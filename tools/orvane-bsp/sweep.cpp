@@ -30,9 +30,8 @@ std::string csvRow(const Figures& f) {
     char buf[256];
     std::snprintf(buf, sizeof buf, "%s,%s,%u,%u,%u,%u,%u,%u,%u,%u,%.4f,%u,%u,%.3f\n",
                   ShortFloat(f.splitWeight).c_str(), ShortFloat(f.balanceWeight).c_str(),
-                  f.trianglesIn, f.degenerate,
-                  f.stored, f.cut, f.pieces, f.nodes, f.leaves, f.maxLeafDepth, f.meanLeafDepth,
-                  f.rootFront, f.rootBack, f.buildMs);
+                  f.trianglesIn, f.degenerate, f.stored, f.cut, f.pieces, f.nodes, f.leaves,
+                  f.maxLeafDepth, f.meanLeafDepth, f.rootFront, f.rootBack, f.buildMs);
     return buf;
 }
 
@@ -97,8 +96,7 @@ std::string plotScript(const std::string& data, const std::string& png, const st
     return s + "unset multiplot\n";
 }
 
-void plot(const std::string& csvText, const SweepOptions& opt, size_t splitNum,
-          size_t balanceNum) {
+void plot(const std::string& csvText, const SweepOptions& opt, size_t splitNum, size_t balanceNum) {
     char dataPath[] = "/tmp/orvane-bsp-sweep-XXXXXX";
     const int fd = mkstemp(dataPath);
     if (fd < 0) throw Error(std::string("cannot make a temporary file: ") + std::strerror(errno));
@@ -124,7 +122,8 @@ void sweep(const SweepOptions& opt) {
     ParseRange(opt.split, &splits);
     ParseRange(opt.balance, &balances);
     const size_t total = splits.size() * balances.size();
-    if (total > 100000) throw Error("the grid has " + std::to_string(total) + " points, more than 100000");
+    if (total > 100000)
+        throw Error("the grid has " + std::to_string(total) + " points, more than 100000");
     if (!opt.csv.empty()) CheckWritable(opt.csv);
     if (!opt.plot.empty()) CheckWritable(opt.plot);
     std::vector<Triangle> list = LoadTriangles(opt.mesh);

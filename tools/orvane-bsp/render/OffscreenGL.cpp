@@ -12,7 +12,8 @@ OffscreenGL::OffscreenGL(int width, int height) : mWidth(width), mHeight(height)
         mError = "eglGetPlatformDisplayEXT is missing";
         return;
     }
-    EGLDisplay dpy = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    EGLDisplay dpy =
+        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (dpy == EGL_NO_DISPLAY || !eglInitialize(dpy, nullptr, nullptr)) {
         mError = "no surfaceless EGL display";
         return;
@@ -22,10 +23,23 @@ OffscreenGL::OffscreenGL(int width, int height) : mWidth(width), mHeight(height)
         mError = "EGL cannot bind desktop OpenGL";
         return;
     }
-    const EGLint cfgAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
-                                 EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-                                 EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8,
-                                 EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint cfgAttribs[] = {EGL_SURFACE_TYPE,
+                                 EGL_PBUFFER_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_ALPHA_SIZE,
+                                 8,
+                                 EGL_DEPTH_SIZE,
+                                 24,
+                                 EGL_STENCIL_SIZE,
+                                 8,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_NONE};
     EGLConfig cfg = nullptr;
     EGLint num = 0;
     bool pbuffer = eglChooseConfig(dpy, cfgAttribs, &cfg, 1, &num) && num > 0;
@@ -33,7 +47,8 @@ OffscreenGL::OffscreenGL(int width, int height) : mWidth(width), mHeight(height)
         const EGLint anyAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
         if (!eglChooseConfig(dpy, anyAttribs, &cfg, 1, &num)) num = 0;
     }
-    EGLContext ctx = eglCreateContext(dpy, num > 0 ? cfg : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
+    EGLContext ctx =
+        eglCreateContext(dpy, num > 0 ? cfg : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, nullptr);
     if (ctx == EGL_NO_CONTEXT) {
         mError = "eglCreateContext failed";
         return;

@@ -18,9 +18,9 @@ namespace orvbsp {
 
 // The order in which triangles are painted.
 enum class Order {
-    Tree,         // the tree's back-to-front walk from the eye (the demo's)
-    Reversed,     // the walk front to back: nearest first, so wrong
-    DepthBuffer   // the triangle list in its own order, depth test on
+    Tree,        // the tree's back-to-front walk from the eye (the demo's)
+    Reversed,    // the walk front to back: nearest first, so wrong
+    DepthBuffer  // the triangle list in its own order, depth test on
 };
 
 // Parses "tree", "reversed" or "depth-buffer"; false for anything else.
