@@ -166,9 +166,9 @@ TEST(SplitTriangle, AnEdgeLeavingAnOnPlaneCornerIsCutAtThatCorner) {
 TEST(SplitTriangle, AnEdgeTooLongToGiveAParameterIsCutAtItsEndOnThePlane) {
     const Vec3 p(-1, 1, 0), q(0, 1, -12), r(16777216, 16777216, -7.75f);
     Plane plane;
-    ASSERT_TRUE(Plane::FromTriangle(Triangle(Vec3(16777216, 16777216, 16777216),
-                                             Vec3(16777216, 16777216, 1), Vec3(0, 1, 0)),
-                                    &plane));
+    ASSERT_TRUE(Plane::FromTriangle(
+        Triangle(Vec3(16777216, 16777216, 16777216), Vec3(16777216, 16777216, 1), Vec3(0, 1, 0)),
+        &plane));
     ASSERT_EQ(plane.Distance(r), 0.0f);
     Triangle back[2], front[2];
     BSPTree::SplitTriangle(Triangle(p, q, r), plane, back, front);
