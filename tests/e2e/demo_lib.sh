@@ -91,3 +91,28 @@ demo_report() {
 demo_facts() {
     "$ORV_DEMO_TREE_FACTS" "$@" | tr '\r\b' '\n\n' | grep -E '^[0-9]+( [0-9]+ [0-9]+)?$'
 }
+
+# The exploration modes' pictures against the same picture drawn offscreen by
+# tests/e2e/explore_reference.cpp (GLX under Xvfb and EGL both run llvmpipe).
+#
+#   explore_ref STEP...        runs the reference program
+#   explore_like NAME MAX STEP...   the screenshot NAME is the reference after
+#                              STEP..., but for at most MAX pixels (printed)
+#   explore_pixels_off NAME STEP...   how many pixels of NAME differ from it
+
+explore_ref() { "$ORV_EXPLORE_REFERENCE" "$@"; }
+
+explore_pixels_off() {
+    local name=$1
+    shift
+    explore_ref "$@" --compare "$E2E_DIR/$name.rgb" | awk '$1 == "differing" { print $2 }'
+}
+
+explore_like() {
+    local name=$1 max=$2 n
+    shift 2
+    n=$(explore_pixels_off "$name" "$@")
+    echo "$name: $n of 480000 pixels differ from the offscreen reference (${*:-start})"
+    [ -n "$n" ] && [ "$n" -le "$max" ] ||
+        e2e_fail "$name differs from the offscreen reference (${*:-start}) in ${n:-?} pixels, more than $max"
+}
