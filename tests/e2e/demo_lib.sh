@@ -116,3 +116,12 @@ explore_like() {
     [ -n "$n" ] && [ "$n" -le "$max" ] ||
         e2e_fail "$name differs from the offscreen reference (${*:-start}) in ${n:-?} pixels, more than $max"
 }
+
+# explore_keep NAME PNG   keeps the screenshot NAME as pictures/PNG.png in the
+#                         program's folder, where scripts/pictures takes it
+#                         for the README (docs/)
+explore_keep() {
+    mkdir -p "$PWD/pictures"
+    convert -size 800x600 -depth 8 "rgb:$E2E_DIR/$1.rgb" "$PWD/pictures/$2.png" ||
+        e2e_fail "cannot keep $1 as pictures/$2.png"
+}

@@ -18,6 +18,7 @@ demo_settled_shot start
 
 e2e_hold m demo_shot_differs depth start || e2e_fail "key M did not colour by depth"
 explore_like depth $MAX_OFF --colours 1
+explore_keep depth depth
 e2e_hold m demo_shot_differs pieces depth || e2e_fail "key M again did not show the pieces"
 explore_like pieces $MAX_OFF --colours 2
 e2e_hold m demo_shot_equals mesh start || e2e_fail "key M a third time did not give back the picture"

@@ -42,6 +42,7 @@ explore_like frozen $MAX_OFF --zoom -40 --freeze
 drag 3 0 150 frozen_far frozen
 drag 1 300 20 behind frozen_far
 explore_like behind $MAX_OFF --zoom -40 --freeze --zoom 150 --drag 300 20
+explore_keep behind frozen
 
 # The same camera with the eye frozen where it is: the camera's own order.
 own=$(explore_ref --zoom -40 --zoom 150 --drag 300 20 --freeze --below 60 \

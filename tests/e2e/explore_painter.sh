@@ -69,15 +69,29 @@ demo_settled_shot repeated
 got=$(shown_count repeated $((k + 2)) $((k + 400)))
 k=$got
 
-# Played: the whole order, then it stops with everything painted.
-e2e_hold space demo_shot_differs playing "repeated" || e2e_fail "Space did not play"
+# Played: the whole order, then it stops with everything painted. The frames
+# seen while it plays are kept: four of them make the README's strip.
 explore_ref --painter "$total" --write "$E2E_DIR/all.rgb"
+frames=0
+first_frame() {
+    demo_grab playing_1
+    ! demo_same_shot playing_1 repeated && frames=1
+}
+e2e_hold space first_frame || e2e_fail "Space did not play"
 ends_painted() {
     demo_grab played
+    if ! demo_same_shot played "playing_$frames"; then
+        frames=$((frames + 1))
+        cp "$E2E_DIR/played.rgb" "$E2E_DIR/playing_$frames.rgb"
+    fi
     [ "$(explore_ref --diff "$E2E_DIR/played.rgb" "$E2E_DIR/all.rgb" | awk '{ print $2 }')" -le $MAX_OFF ]
 }
 e2e_wait_until 60 ends_painted || e2e_fail "playing did not paint all $total triangles"
 explore_like played $MAX_OFF --painter "$total"
+echo "playing: $frames different frames seen"
+[ $frames -ge 8 ] || e2e_fail "playing showed only $frames frames: it is not a steady pace"
+for i in 1 2 3; do explore_keep "playing_$((frames * i / 4))" "painter_$i"; done
+explore_keep played painter_4
 
 e2e_hold p demo_shot_equals drawing start || e2e_fail "key P again did not give back the picture"
 e2e_expect_eq "the status line after painting" "$status" "$(demo_last_status)"

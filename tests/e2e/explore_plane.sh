@@ -25,6 +25,7 @@ xdotool keyup f
 
 e2e_hold l demo_shot_differs root start || e2e_fail "key L did not show a plane"
 explore_like root $MAX_OFF --plane ""
+explore_keep root plane
 e2e_hold f demo_shot_differs front root || e2e_fail "key F did not go to the front child"
 explore_like front $MAX_OFF --plane F
 e2e_hold b demo_shot_differs front_back front || e2e_fail "key B did not go to the back child"
