@@ -69,19 +69,14 @@ void NodeCursor::Reset(const BSPNode* pRoot) {
     if (pRoot != nullptr) mPath.push_back(pRoot);
 }
 
-bool NodeCursor::Front() {
-    const BSPNode* pNode = Node();
-    if (pNode == nullptr || pNode->mpFront == nullptr) return false;
-    mPath.push_back(pNode->mpFront);
-    mRoute += 'F';
-    return true;
-}
+bool NodeCursor::Front() { return down(Node() ? Node()->mpFront : nullptr, 'F'); }
 
-bool NodeCursor::Back() {
-    const BSPNode* pNode = Node();
-    if (pNode == nullptr || pNode->mpBack == nullptr) return false;
-    mPath.push_back(pNode->mpBack);
-    mRoute += 'B';
+bool NodeCursor::Back() { return down(Node() ? Node()->mpBack : nullptr, 'B'); }
+
+bool NodeCursor::down(const BSPNode* pChild, char step) {
+    if (pChild == nullptr) return false;
+    mPath.push_back(pChild);
+    mRoute += step;
     return true;
 }
 

@@ -86,6 +86,8 @@ public:
     std::string Route() const;
 
 private:
+    bool down(const BSPNode* pChild, char step);
+
     std::vector<const BSPNode*> mPath;  // from the root
     std::string mRoute;                 // 'F' or 'B' per step below the root
 };

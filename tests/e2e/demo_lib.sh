@@ -125,3 +125,22 @@ explore_keep() {
     convert -size 800x600 -depth 8 "rgb:$E2E_DIR/$1.rgb" "$PWD/pictures/$2.png" ||
         e2e_fail "cannot keep $1 as pictures/$2.png"
 }
+
+# explore_start   the demo on a display of its own, focused, its first
+#                 settled picture kept as the screenshot "start"
+# explore_quit    Escape ends it with status 0
+explore_start() {
+    e2e_start_display
+    e2e_start
+    e2e_find_window
+    e2e_focus
+    e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
+    demo_settled_shot start
+}
+
+explore_quit() {
+    xdotool keydown Escape
+    e2e_wait_exit 20
+    xdotool keyup Escape || true
+    e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+}

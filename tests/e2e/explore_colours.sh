@@ -9,12 +9,7 @@ source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50
 
-e2e_start_display
-e2e_start
-e2e_find_window
-e2e_focus
-e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
-demo_settled_shot start
+explore_start
 
 e2e_hold m demo_shot_differs depth start || e2e_fail "key M did not colour by depth"
 explore_like depth $MAX_OFF --colours 1
@@ -23,7 +18,4 @@ e2e_hold m demo_shot_differs pieces depth || e2e_fail "key M again did not show 
 explore_like pieces $MAX_OFF --colours 2
 e2e_hold m demo_shot_equals mesh start || e2e_fail "key M a third time did not give back the picture"
 
-xdotool keydown Escape
-e2e_wait_exit 20
-xdotool keyup Escape || true
-e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+explore_quit

@@ -12,12 +12,7 @@ source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50
 
-e2e_start_display
-e2e_start
-e2e_find_window
-e2e_focus
-e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
-demo_settled_shot start
+explore_start
 
 # A drag with a button held from (400, 300) by dx, dy pixels, until the
 # picture changes from the shot before (kept as NAME).
@@ -53,7 +48,4 @@ echo "behind: $own pixels under the text differ from the camera's own order"
 e2e_hold i demo_shot_differs unfrozen behind || e2e_fail "key I again did not change the picture"
 explore_like unfrozen $MAX_OFF --zoom -40 --zoom 150 --drag 300 20
 
-xdotool keydown Escape
-e2e_wait_exit 20
-xdotool keyup Escape || true
-e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+explore_quit

@@ -12,12 +12,7 @@ source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50  # pixels that may differ from the offscreen reference
 
 read -r _ total _ depth < <(explore_ref --facts)
-e2e_start_display
-e2e_start
-e2e_find_window
-e2e_focus
-e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
-demo_settled_shot start
+explore_start
 status=$(demo_last_status)
 e2e_expect_eq "the status line's depth" "$depth" "${status##*: }"
 
@@ -96,7 +91,4 @@ explore_keep played painter_4
 e2e_hold p demo_shot_equals drawing start || e2e_fail "key P again did not give back the picture"
 e2e_expect_eq "the status line after painting" "$status" "$(demo_last_status)"
 
-xdotool keydown Escape
-e2e_wait_exit 20
-xdotool keyup Escape || true
-e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+explore_quit

@@ -8,12 +8,7 @@ source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50
 
-e2e_start_display
-e2e_start
-e2e_find_window
-e2e_focus
-e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
-demo_settled_shot start
+explore_start
 
 # F does nothing while no plane is shown. Key 2 goes down after it, so once
 # the outlines are gone the demo has seen F held; with F still held, the
@@ -34,7 +29,4 @@ e2e_hold u demo_shot_differs up front_back || e2e_fail "key U did not go back up
 explore_like up $MAX_OFF --plane F
 e2e_hold l demo_shot_equals hidden start || e2e_fail "key L again did not give back the picture"
 
-xdotool keydown Escape
-e2e_wait_exit 20
-xdotool keyup Escape || true
-e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+explore_quit

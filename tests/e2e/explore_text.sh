@@ -13,12 +13,7 @@ for key in P N Space I M L 'F, B, U' T H; do
     grep -qE "^  $key +[a-z]" "$E2E_DIR/help" || e2e_fail "--help does not list key $key"
 done
 
-e2e_start_display
-e2e_start
-e2e_find_window
-e2e_focus
-e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
-demo_settled_shot start
+explore_start
 
 e2e_hold t demo_shot_differs text start || e2e_fail "key T did not show the status line"
 explore_like text $MAX_OFF --text
@@ -30,7 +25,4 @@ explore_like keys $MAX_OFF --text --keys
 e2e_hold h demo_shot_equals text_again text || e2e_fail "key H again did not hide the keys"
 e2e_hold t demo_shot_equals plain start || e2e_fail "key T again did not give back the picture"
 
-xdotool keydown Escape
-e2e_wait_exit 20
-xdotool keyup Escape || true
-e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+explore_quit
