@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "DemoStart.h"
 #include "GameState.h"
 #include "ORV.h"
 #include "OffscreenGL.h"
@@ -25,15 +26,7 @@ bool startDemo() {
     static orvtest::OffscreenGL* spGL = nullptr;
     if (spGL != nullptr) return spGL->Ok();
     spGL = new orvtest::OffscreenGL(kWidth, kHeight);
-    if (!spGL->Ok() || chdir(ORV_SOURCE_DIR) != 0) return false;
-    ORV::System* pSystem = ORV::System::Instance();
-    pSystem->mWidth = kWidth;
-    pSystem->mHeight = kHeight;
-    ORV::Input::Instance();
-    gameStateRegister();
-    gpGameStateLoad();
-    gpGameStateInit();
-    return true;
+    return spGL->Ok() && orvtest::StartDemo(kWidth, kHeight);
 }
 
 void frame(benchmark::State& state) {
