@@ -5,7 +5,6 @@
 // lines and the status line text, and the parent checks them.
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
