@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace explore {
 
@@ -166,13 +167,22 @@ std::vector<ORV::Vec3> PlaneInBox(const Plane& plane, const Bounds& box) {
 
 namespace {
 
-uint64_t colourKey(const Triangle& tri) {
-    // FNV-1a over the colours' bytes: a cut copies them unchanged.
-    unsigned char bytes[sizeof(tri.mClr)];
-    std::memcpy(bytes, tri.mClr, sizeof(bytes));
+// FNV-1a over the bytes of n objects.
+template <typename T>
+uint64_t bytesKey(const T* p, size_t n) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(p);
     uint64_t h = 1469598103934665603ull;
-    for (unsigned char b : bytes) h = (h ^ b) * 1099511628211ull;
+    for (size_t i = 0; i < sizeof(T) * n; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
     return h;
+}
+
+// A triangle stored whole has its source's corners and colours bit for bit.
+uint64_t wholeKey(const Triangle& tri) {
+    return bytesKey(tri.mPos, 3) ^ (bytesKey(tri.mClr, 3) * 31u);
+}
+
+bool sameColours(const Triangle& a, const Triangle& b) {
+    return std::memcmp(a.mClr, b.mClr, sizeof(a.mClr)) == 0;
 }
 
 // How far piece lies from being inside source and in its plane, in units of
@@ -196,14 +206,71 @@ double misfit(const Triangle& piece, const Triangle& source) {
     return off / size + outside;
 }
 
+// The input triangles by the cells of a grid their bounding boxes touch, so
+// that a piece is matched only against the sources near its centroid (which
+// lies inside its source). A triangle touching many cells goes into one list
+// searched for every piece instead.
+class SourceGrid {
+public:
+    explicit SourceGrid(const std::vector<Triangle>& input) {
+        const Bounds box = BoundsOf(input);
+        mLo = box.min;
+        mCells = std::max(1, std::min(64, int(std::cbrt(double(input.size())))));
+        const ORV::Vec3 extent = box.max - box.min;
+        for (int k = 0; k < 3; ++k)
+            (&mScale.x)[k] = (&extent.x)[k] > 0.0f ? float(mCells) / (&extent.x)[k] : 0.0f;
+        mGrid.resize(size_t(mCells) * mCells * mCells);
+        for (size_t i = 0; i < input.size(); ++i) {
+            int lo[3], hi[3];
+            for (int k = 0; k < 3; ++k) {
+                const float* c[3] = {&input[i].mPos[0].x, &input[i].mPos[1].x, &input[i].mPos[2].x};
+                lo[k] = cell(std::min({c[0][k], c[1][k], c[2][k]}), k);
+                hi[k] = cell(std::max({c[0][k], c[1][k], c[2][k]}), k);
+            }
+            if ((hi[0] - lo[0] + 1) * (hi[1] - lo[1] + 1) * (hi[2] - lo[2] + 1) > kMaxCells) {
+                mLarge.push_back(int32_t(i));
+                continue;
+            }
+            for (int x = lo[0]; x <= hi[0]; ++x)
+                for (int y = lo[1]; y <= hi[1]; ++y)
+                    for (int z = lo[2]; z <= hi[2]; ++z) at(x, y, z).push_back(int32_t(i));
+        }
+    }
+    // Calls fn(index) for every source that may hold point p.
+    template <typename Fn>
+    void Near(const ORV::Vec3& p, Fn&& fn) const {
+        for (int32_t i : at(cell(p.x, 0), cell(p.y, 1), cell(p.z, 2))) fn(i);
+        for (int32_t i : mLarge) fn(i);
+    }
+
+private:
+    static constexpr int kMaxCells = 64;
+    int cell(float v, int axis) const {
+        const float f = (v - (&mLo.x)[axis]) * (&mScale.x)[axis];
+        // Not a number (a point no source holds) goes to cell 0.
+        return f > 0.0f ? std::min(int(f), mCells - 1) : 0;
+    }
+    std::vector<int32_t>& at(int x, int y, int z) {
+        return mGrid[(size_t(x) * size_t(mCells) + size_t(y)) * size_t(mCells) + size_t(z)];
+    }
+    const std::vector<int32_t>& at(int x, int y, int z) const {
+        return mGrid[(size_t(x) * size_t(mCells) + size_t(y)) * size_t(mCells) + size_t(z)];
+    }
+    ORV::Vec3 mLo{0.0f}, mScale{0.0f};
+    int mCells = 1;
+    std::vector<std::vector<int32_t>> mGrid;
+    std::vector<int32_t> mLarge;
+};
+
 }  // namespace
 
 void TriangleSources::Build(const std::vector<Triangle>& input, const BSPTree& tree) {
     mOrigins.clear();
     mPieces = 0;
     mCutSources = 0;
-    std::unordered_map<uint64_t, std::vector<int32_t>> byColour;
-    for (size_t i = 0; i < input.size(); ++i) byColour[colourKey(input[i])].push_back(int32_t(i));
+    std::unordered_map<uint64_t, std::vector<int32_t>> whole;
+    for (size_t i = 0; i < input.size(); ++i) whole[wholeKey(input[i])].push_back(int32_t(i));
+    std::unique_ptr<SourceGrid> pGrid;  // made when the first piece comes
     std::vector<bool> cut(input.size(), false);
 
     tree.VisitNodes([&](const BSPNode& node, uint32_t) {
@@ -211,22 +278,30 @@ void TriangleSources::Build(const std::vector<Triangle>& input, const BSPTree& t
         origins.resize(node.mTriList.size());
         for (size_t t = 0; t < node.mTriList.size(); ++t) {
             const Triangle& tri = node.mTriList[t];
-            auto found = byColour.find(colourKey(tri));
-            if (found == byColour.end()) continue;
-            double best = 1e-3;  // a looser fit is taken for no source at all
-            for (int32_t i : found->second) {
-                const Triangle& source = input[size_t(i)];
-                if (std::memcmp(source.mClr, tri.mClr, sizeof(tri.mClr)) != 0) continue;
-                if (std::memcmp(source.mPos, tri.mPos, sizeof(tri.mPos)) == 0) {
-                    origins[t] = Origin{i, false};
-                    break;
+            auto found = whole.find(wholeKey(tri));
+            if (found != whole.end()) {
+                for (int32_t i : found->second) {
+                    const Triangle& source = input[size_t(i)];
+                    if (sameColours(source, tri) &&
+                        std::memcmp(source.mPos, tri.mPos, sizeof(tri.mPos)) == 0) {
+                        origins[t] = Origin{i, false};
+                        break;
+                    }
                 }
+                if (origins[t].source != UNKNOWN) continue;
+            }
+            if (!pGrid) pGrid.reset(new SourceGrid(input));
+            double best = 1e-3;  // a looser fit is taken for no source at all
+            const ORV::Vec3 g = (tri.mPos[0] + tri.mPos[1] + tri.mPos[2]) * (1.0f / 3.0f);
+            pGrid->Near(g, [&](int32_t i) {
+                const Triangle& source = input[size_t(i)];
+                if (!sameColours(source, tri)) return;
                 const double m = misfit(tri, source);
                 if (m < best) {
                     best = m;
                     origins[t] = Origin{i, true};
                 }
-            }
+            });
             if (origins[t].piece) {
                 ++mPieces;
                 cut[size_t(origins[t].source)] = true;

@@ -242,6 +242,38 @@ TEST(TriangleSources, FindsTheWholeTrianglesAndThePiecesSourcesAlsoWhenColoursRe
     EXPECT_EQ(sa.Of(stranger, 0).source, TriangleSources::UNKNOWN);
 }
 
+TEST(TriangleSources, FindsTheSourceOfPiecesOfATriangleSpanningTheWholeMesh) {
+    // Small triangles in many places, and one wide triangle through all of
+    // them, all of one colour: the pieces of the wide one are found wherever
+    // they lie.
+    std::vector<Triangle> list = orvtest::RandomSoup(9, 400, 1.0f, 0.2f);
+    for (Triangle& t : list)
+        for (ORV::Color& c : t.mClr) c = ORV::Color(1.0f);
+    list.push_back(Triangle(Vec3(-3, -3, -1.5f), Vec3(3, -3, -1.4f), Vec3(0, 3, 1.5f)));
+    const int32_t wide = int32_t(list.size() - 1);
+    Plane plane;
+    ASSERT_TRUE(Plane::FromTriangle(list.back(), &plane));
+    BSPTree tree;
+    tree.Build(list);
+    TriangleSources sources;
+    sources.Build(list, tree);
+    size_t ofWide = 0, unknown = 0;
+    tree.VisitNodes([&](const BSPNode& node, uint32_t) {
+        for (size_t i = 0; i < node.mTriList.size(); ++i) {
+            const TriangleSources::Origin o = sources.Of(node, i);
+            unknown += o.source == TriangleSources::UNKNOWN;
+            if (o.source == wide) {
+                EXPECT_TRUE(o.piece);
+                EXPECT_LT(std::fabs(plane.Distance(node.mTriList[i].mPos[0])), 1e-3f)
+                    << "not in the wide one";
+                ++ofWide;
+            }
+        }
+    });
+    EXPECT_EQ(unknown, 0u);
+    EXPECT_GT(ofWide, 20u);
+}
+
 TEST(Explorer, KeysSwitchTheModesAndOnlyThePlaneMovesTheNode) {
     ORV::Input* pInput = ORV::Input::Instance();
     auto frame = [&](std::initializer_list<uint8_t> down, Explorer& e, const Vec3& eye) {
