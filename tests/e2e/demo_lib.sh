@@ -100,12 +100,18 @@ demo_facts() {
 #                              STEP..., but for at most MAX pixels (printed)
 #   explore_pixels_off NAME STEP...   how many pixels of NAME differ from it
 
-explore_ref() { "$ORV_EXPLORE_REFERENCE" "$@"; }
+# A build slow enough (a sanitizer's) shows its progress line on standard
+# output, ended by carriage returns; only the results are kept.
+explore_ref() {
+    "$ORV_EXPLORE_REFERENCE" "$@" | tr '\r' '\n' | awk 'NF && !/^Building the BSP tree/'
+}
 
 explore_pixels_off() {
-    local name=$1
+    local name=$1 out
     shift
-    explore_ref "$@" --compare "$E2E_DIR/$name.rgb" | awk '$1 == "differing" { print $2 }'
+    out=$(explore_ref "$@" --compare "$E2E_DIR/$name.rgb" 2>&1) || true
+    awk '$1 == "differing" { print $2 }' <<<"$out"
+    grep -q '^differing ' <<<"$out" || echo "explore_reference $*: $out" >&2
 }
 
 explore_like() {
