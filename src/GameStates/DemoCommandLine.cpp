@@ -23,9 +23,18 @@ const KeyHelp kDemoKeys[] = {
     {"A, D, Q, E", "fly: left, right, down, up"},
 };
 
-// Keys that show how the tree works; the exploration features add theirs.
+// Keys that show how the tree works (Explorer.h); the text in the window
+// stays off until one of them is pressed.
 const KeyHelp kExploreKeys[] = {
-    {"", "(none yet)"},
+    {"P", "painter's order step by step / back to drawing"},
+    {"N", "paint the next triangle (held: repeats)"},
+    {"Space", "play the painter's order (about 10 s) / stop"},
+    {"I", "freeze the eye the order is for / follow the camera"},
+    {"M", "colours: mesh / node depth / cut pieces"},
+    {"L", "a node's splitting plane (root first) on / off"},
+    {"F, B, U", "that node's front child, back child, parent"},
+    {"T", "the status line in the window on / off"},
+    {"H", "this list of keys in the window on / off"},
 };
 
 const char* const kUsage = "usage: orvane [MESH]\n       orvane --help\n";

@@ -1,6 +1,8 @@
 // GameStateBSP.cpp - the BSP demo: loads the texture, the mesh and the tree,
 // reads the demo's keys, rewrites the status line every frame, and draws the
-// scene back to front through the tree or as the plain mesh.
+// scene back to front through the tree or as the plain mesh. The exploration
+// modes (Explorer.h) take over the tree's drawing and add text in the window
+// only while one of them is on.
 #include <GL/glew.h>
 
 #include <cmath>
@@ -11,6 +13,7 @@
 #include "BSPTree.h"
 #include "DemoCommandLine.h"
 #include "DemoView.h"
+#include "Explorer.h"
 #include "GameState.h"
 #include "MeshBounds.h"
 #include "MeshImport.h"
@@ -45,6 +48,7 @@ static bool sWireframe = true;
 static float& sSplitWeight = BSPTree::sSplitWeight;
 static float& sBalanceWeight = BSPTree::sBalanceWeight;
 static ORV::Camera sCamera(0.01f, 10000.0f);
+static explore::Explorer sExplorer;
 
 // The texture is made and filled but no drawing of the demo enables it.
 static void uploadTexture(const ORV::Image& image) {
@@ -117,6 +121,7 @@ static void gameStateLoad() {
 
     spBSPTree = new BSPTree();
     sUseBSP = spBSPTree->Build(sTriList);
+    sExplorer.Attach(spBSPTree, &sTriList);
 }
 
 static void gameStateInit() {
@@ -130,6 +135,18 @@ static void rebuildTree() {
     if (spBSPTree == nullptr) return;
     spBSPTree->Clear();
     spBSPTree->Build(sTriList);
+    sExplorer.Attach(spBSPTree, &sTriList);
+}
+
+// The status line's text, also shown in the window by the explorer.
+static std::string statusText() {
+    char line[160];
+    if (spBSPTree && sUseBSP)
+        snprintf(line, sizeof(line),
+                 "Using BSP tree, %d triangles total, %d triangles drawn, tree depth: %d",
+                 spBSPTree->TriNum(), spBSPTree->DrawNum(), static_cast<int>(spBSPTree->Depth()));
+    else snprintf(line, sizeof(line), "Not using BSP tree, %d triangles", sTriNum);
+    return line;
 }
 
 // Erases the previous status (the line may have been longer) and writes the
@@ -140,10 +157,7 @@ static void printStatus() {
     printf("%s", sBack.c_str());
     printf("%s", sBlank.c_str());
     printf("%s", sBack.c_str());
-    if (spBSPTree && sUseBSP)
-        printf("Using BSP tree, %d triangles total, %d triangles drawn, tree depth: %d",
-               spBSPTree->TriNum(), spBSPTree->DrawNum(), static_cast<int>(spBSPTree->Depth()));
-    else printf("Not using BSP tree, %d triangles", sTriNum);
+    printf("%s", statusText().c_str());
     fflush(stdout);
 }
 
@@ -161,6 +175,7 @@ static void gameStateUpdate() {
         sBalanceWeight += 1.0f;
         rebuildTree();
     }
+    sExplorer.Update(*pInput, ORV::FrameTime(), sCamera.Eye());
     // Before this frame's draw: the drawn count is the previous frame's.
     printStatus();
     sCamera.Update(true);
@@ -172,7 +187,8 @@ static void drawScene() {
     if (spBSPTree && sUseBSP) {
         if (sWireframe) spBSPTree->SetFlags(BSPTree::FLAG_OUTLINE);
         else spBSPTree->ClearFlags(BSPTree::FLAG_OUTLINE);
-        spBSPTree->Draw(sCamera.Eye());
+        if (sExplorer.ChangesScene()) sExplorer.DrawScene(*spBSPTree, sCamera.Eye());
+        else spBSPTree->Draw(sCamera.Eye());
     } else {
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
         spMesh->Draw();
@@ -204,6 +220,12 @@ static void gameStateDraw() {
 
     drawScene();
     ORV_GL_ERROR("");
+    // Last, so that nothing of the scene covers it.
+    if (sExplorer.ShowsText()) {
+        sExplorer.DrawOverlay(statusText(), static_cast<int>(pSystem->Width()),
+                              static_cast<int>(pSystem->Height()));
+        ORV_GL_ERROR("");
+    }
     glPopAttrib();
     glPopClientAttrib();
 }

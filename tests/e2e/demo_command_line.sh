@@ -4,7 +4,8 @@
 # option is a usage error with status 2. `orvane MESH` opens the given file:
 # a missing one ends with a report naming it; an OBJ file is converted in
 # memory, and its tree's figures are those of the same file converted by
-# orvane-bsp convert, also after rebuilds by keys 3 and 4; a mesh far from
+# orvane-bsp convert, also after rebuilds by keys 3 and 4, and its pictures
+# are the ones drawn offscreen for the same tree; a mesh far from
 # the origin starts whole and centred in the window.
 set -euo pipefail
 source "$ORV_E2E_DIR/lib.sh"
@@ -80,10 +81,15 @@ e2e_focus
 demo_wait_last_status "$(status_of 1)"
 demo_settled_shot wuson
 expect_whole_and_centred wuson
+explore_like wuson 50 --mesh "$wuson"
 e2e_hold 3 demo_last_status_is "$(status_of 2)" ||
     e2e_fail "key 3 did not rebuild the tree: '$(status_of 2)' (it is '$(demo_last_status)')"
+demo_settled_shot wuson3
+explore_like wuson3 50 --mesh "$wuson" --key3
 e2e_hold 4 demo_last_status_is "$(status_of 3)" ||
     e2e_fail "key 4 did not rebuild the tree: '$(status_of 3)' (it is '$(demo_last_status)')"
+demo_settled_shot wuson34
+explore_like wuson34 50 --mesh "$wuson" --key3 --key4
 xdotool keydown Escape
 e2e_wait_exit 20
 xdotool keyup Escape || true

@@ -91,3 +91,62 @@ demo_report() {
 demo_facts() {
     "$ORV_DEMO_TREE_FACTS" "$@" | tr '\r\b' '\n\n' | grep -E '^[0-9]+( [0-9]+ [0-9]+)?$'
 }
+
+# The exploration modes' pictures against the same picture drawn offscreen by
+# tests/e2e/explore_reference.cpp (GLX under Xvfb and EGL both run llvmpipe).
+#
+#   explore_ref STEP...        runs the reference program
+#   explore_like NAME MAX STEP...   the screenshot NAME is the reference after
+#                              STEP..., but for at most MAX pixels (printed)
+#   explore_pixels_off NAME STEP...   how many pixels of NAME differ from it
+
+# A build slow enough (a sanitizer's) shows its progress line on standard
+# output, ended by carriage returns; only the results are kept.
+explore_ref() {
+    "$ORV_EXPLORE_REFERENCE" "$@" | tr '\r' '\n' | awk 'NF && !/^Building the BSP tree/'
+}
+
+explore_pixels_off() {
+    local name=$1 out
+    shift
+    out=$(explore_ref "$@" --compare "$E2E_DIR/$name.rgb" 2>&1) || true
+    awk '$1 == "differing" { print $2 }' <<<"$out"
+    grep -q '^differing ' <<<"$out" || echo "explore_reference $*: $out" >&2
+}
+
+explore_like() {
+    local name=$1 max=$2 n
+    shift 2
+    n=$(explore_pixels_off "$name" "$@")
+    echo "$name: $n of 480000 pixels differ from the offscreen reference (${*:-start})"
+    [ -n "$n" ] && [ "$n" -le "$max" ] ||
+        e2e_fail "$name differs from the offscreen reference (${*:-start}) in ${n:-?} pixels, more than $max"
+}
+
+# explore_keep NAME PNG   keeps the screenshot NAME as pictures/PNG.png in the
+#                         program's folder, where scripts/pictures takes it
+#                         for the README (docs/)
+explore_keep() {
+    mkdir -p "$PWD/pictures"
+    convert -size 800x600 -depth 8 "rgb:$E2E_DIR/$1.rgb" "$PWD/pictures/$2.png" ||
+        e2e_fail "cannot keep $1 as pictures/$2.png"
+}
+
+# explore_start   the demo on a display of its own, focused, its first
+#                 settled picture kept as the screenshot "start"
+# explore_quit    Escape ends it with status 0
+explore_start() {
+    e2e_start_display
+    e2e_start
+    e2e_find_window
+    e2e_focus
+    e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
+    demo_settled_shot start
+}
+
+explore_quit() {
+    xdotool keydown Escape
+    e2e_wait_exit 20
+    xdotool keyup Escape || true
+    e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+}

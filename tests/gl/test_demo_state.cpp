@@ -5,8 +5,6 @@
 // lines and the status line text, and the parent checks them.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -17,6 +15,7 @@
 #include "BSPBuild.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
+#include "DemoStart.h"
 #include "DemoView.h"
 #include "GameState.h"
 #include "MeshFiles.h"
@@ -29,17 +28,7 @@ constexpr int kWidth = 800, kHeight = 600;
 
 // Opens the context and the singletons as the entry point would, then loads
 // and initialises the demo.
-bool startDemo(orvtest::OffscreenGL& gl) {
-    if (!gl.Ok() || chdir(ORV_SOURCE_DIR) != 0) return false;
-    ORV::System* pSystem = ORV::System::Instance();
-    pSystem->mWidth = kWidth;
-    pSystem->mHeight = kHeight;
-    ORV::Input::Instance();
-    gameStateRegister();
-    gpGameStateLoad();
-    gpGameStateInit();
-    return true;
-}
+bool startDemo(orvtest::OffscreenGL& gl) { return gl.Ok() && orvtest::StartDemo(kWidth, kHeight); }
 
 // One frame's update with the given key going down in it.
 void updateWithKey(uint8_t key) {

@@ -1,0 +1,22 @@
+#include "DemoStart.h"
+
+#include <unistd.h>
+
+#include "GameState.h"
+#include "ORV.h"
+
+namespace orvtest {
+
+bool StartDemo(int width, int height) {
+    if (chdir(ORV_SOURCE_DIR) != 0) return false;
+    ORV::System* pSystem = ORV::System::Instance();
+    pSystem->mWidth = width;
+    pSystem->mHeight = height;
+    ORV::Input::Instance();
+    gameStateRegister();
+    gpGameStateLoad();
+    gpGameStateInit();
+    return true;
+}
+
+}  // namespace orvtest
