@@ -209,7 +209,7 @@ TEST(LimitTokens, TextsWithMoreTokensAreRefusedWhileCounting) {
     // "x { " and "}" around limit - 2 single-letter tokens: exactly the limit;
     // with extra, one token more on the third line. Made in the child, so
     // that its peak holds the text once.
-    auto create = [limit](const std::string& extra) {
+    auto create = [&](const std::string& extra) {
         std::string text = "x {";
         text.reserve(2 * static_cast<size_t>(limit) + 16);
         for (uint32_t i = 0; i < limit - 3; ++i) text += " a";
