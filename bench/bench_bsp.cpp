@@ -6,47 +6,16 @@
 // once.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "BSPBuild.h"
 #include "BSPTree.h"
+#include "HeapPeak.h"
 #include "MeshFiles.h"
 #include "Shapes.h"
-
-// Heap bytes in use and their peak, for the build's peak memory.
-namespace {
-// Every allocation writes them from any thread: each fills a cache line of
-// its own, so that they do not slow the reads of what the build shares.
-struct alignas(64) Counter {
-    std::atomic<size_t> value{0};
-};
-Counter sHeapNow;
-Counter sHeapPeak;
-constexpr size_t HEADER = alignof(std::max_align_t);
-}  // namespace
-
-void* operator new(size_t size) {
-    void* p = std::malloc(size + HEADER);
-    if (p == nullptr) throw std::bad_alloc();
-    *static_cast<size_t*>(p) = size;
-    size_t now = sHeapNow.value.fetch_add(size) + size;
-    size_t peak = sHeapPeak.value.load();
-    while (now > peak && !sHeapPeak.value.compare_exchange_weak(peak, now)) {
-    }
-    return static_cast<char*>(p) + HEADER;
-}
-void operator delete(void* p) noexcept {
-    if (p == nullptr) return;
-    void* base = static_cast<char*>(p) - HEADER;
-    sHeapNow.value.fetch_sub(*static_cast<size_t*>(base));
-    std::free(base);
-}
-void operator delete(void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -123,10 +92,10 @@ void build(benchmark::State& state, Input* pIn, BSPBuildSettings settings) {
     settings.pWork = &work;
     for (auto _ : state) {
         tree.Clear();
-        const size_t before = sHeapNow.value.load();
-        sHeapPeak.value.store(before);
+        const size_t before = orvbench::HeapNow();
+        orvbench::ResetHeapPeak();
         tree.Build(pIn->tris, settings);
-        peak = sHeapPeak.value.load() - before;
+        peak = orvbench::HeapPeak() - before;
         benchmark::DoNotOptimize(tree.Root());
     }
     report(state, tree, *pIn);

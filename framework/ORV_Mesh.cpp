@@ -39,13 +39,12 @@ void expandTriangle(uint32_t* pTri, const T* pVtx, T* pOut, uint32_t t) {
         ORV_ASSERT_ALLOC(field);         \
     } while (0)
 
-// Loads one optional attribute of init from its value and Face sections into
-// mpVtx<Attr>, mVtx<Attr>Num, mpTri<Attr> and mTri<Attr>Num. A macro rather
-// than a function so that every allocation report names its own field.
-#define ORV_MESH_LOAD_OPTIONAL(Attr, Type, pName, pFaceName)                                 \
+// Loads one optional attribute of init from its value and Face sections (vtx
+// and faces, named pName and pFaceName) into mpVtx<Attr>, mVtx<Attr>Num,
+// mpTri<Attr> and mTri<Attr>Num. A macro rather than a function so that every
+// allocation report names its own field.
+#define ORV_MESH_LOAD_OPTIONAL(Attr, Type, vtx, faces, pName, pFaceName)                     \
     do {                                                                                     \
-        Token vtx = pTree->Find(pName);                                                      \
-        Token faces = pTree->Find(pFaceName);                                                \
         if (hasElements(vtx) && hasElements(faces)) {                                        \
             checkFaceNum(faces, pFaceName);                                                  \
             mVtx##Attr##Num = elementNum(vtx, pName);                                        \
@@ -114,9 +113,20 @@ Mesh* Mesh::fromTree(TokenTree* pTokenTree, bool deindex) {
 
 bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
     if (pTree == nullptr || first.IsNull()) return false;
-    // Sections are found anywhere in the file, not only inside the Mesh block.
-    Token pos = pTree->Find("Position");
-    Token posTri = pTree->Find("Face_Position");
+    // Sections are found anywhere in the file, not only inside the Mesh block,
+    // all in one walk of the tree.
+    static const char* const kSectionNames[] = {"Position",
+                                                "Face_Position",
+                                                "Normal",
+                                                "Face_Normal",
+                                                "Color",
+                                                "Face_Color",
+                                                "TextureCoordinate",
+                                                "Face_TextureCoordinate"};
+    Token found[8];
+    pTree->FindEach(kSectionNames, 8, found);
+    const Token& pos = found[0];
+    const Token& posTri = found[1];
     if (!hasElements(pos) || !hasElements(posTri)) return false;
 
     // Every array is sized from a count taken here, so the size limit is
@@ -183,9 +193,10 @@ bool Mesh::init(TokenTree* pTree, const TokenTree::Token& first) {
     readIndices(posTri, "Face_Position", mpTriPos, mTriPosNum, mVtxPosNum);
 
     // Optional attributes: loaded only when both sections have elements.
-    ORV_MESH_LOAD_OPTIONAL(Nrm, Vec3, "Normal", "Face_Normal");
-    ORV_MESH_LOAD_OPTIONAL(Clr, Color, "Color", "Face_Color");
-    ORV_MESH_LOAD_OPTIONAL(Tex, Vec3, "TextureCoordinate", "Face_TextureCoordinate");
+    ORV_MESH_LOAD_OPTIONAL(Nrm, Vec3, found[2], found[3], "Normal", "Face_Normal");
+    ORV_MESH_LOAD_OPTIONAL(Clr, Color, found[4], found[5], "Color", "Face_Color");
+    ORV_MESH_LOAD_OPTIONAL(Tex, Vec3, found[6], found[7], "TextureCoordinate",
+                           "Face_TextureCoordinate");
     return true;
 }
 

@@ -33,6 +33,11 @@ bool isOpen(const char* pText) { return pText[0] == '{'; }
 bool isClose(const char* pText) { return pText[0] == '}'; }
 bool isBrace(const char* pText) { return isOpen(pText) || isClose(pText); }
 
+unsigned char lowerByte(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
 bool equalNoCase(const char* pA, const char* pB) {
     for (;; ++pA, ++pB) {
         char a = *pA, b = *pB;
@@ -43,7 +48,7 @@ bool equalNoCase(const char* pA, const char* pB) {
     }
 }
 
-int toInt(const char* pText) {
+int toIntSlow(const char* pText) {
     long v = strtol(pText, nullptr, 10);
     // atoi wraps out-of-range values into harmless-looking ones; saturate so
     // that a huge index stays out of range instead of becoming 0.
@@ -52,10 +57,91 @@ int toInt(const char* pText) {
     return static_cast<int>(v);
 }
 
-float toFloat(const char* pText) {
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+// The common text, a sign and digits, read directly; anything else (leading
+// space in a quoted token, no digits) goes to strtol. Both stop at the first
+// byte that is not a digit and saturate alike.
+int toInt(const char* pText) {
+    const char* p = pText;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (!isDigit(*p)) return toIntSlow(pText);
+    uint64_t v = 0;
+    // Past 2^40 the value saturates whatever digits follow.
+    for (; isDigit(*p) && v < (uint64_t(1) << 40); ++p) v = v * 10 + uint64_t(*p - '0');
+    if (negative) return v >= uint64_t(1) << 31 ? INT_MIN : -static_cast<int>(v);
+    return v > uint64_t(INT_MAX) ? INT_MAX : static_cast<int>(v);
+}
+
+float toFloatSlow(const char* pText) {
     // "." is the decimal point whatever locale the process may have set.
     static const locale_t sCLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     return static_cast<float>(strtod_l(pText, nullptr, sCLocale));
+}
+
+// Every power of ten a double holds exactly.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// strtod's double, narrowed as strtod's would be, for the plain decimals of
+// mesh files: a whole token of sign, digits, point and exponent whose digits
+// make an integer w of at most 2^53 scaled by 10^e with |e| <= 22. Both w and
+// 10^e are then exact doubles, and one correctly rounded product or quotient
+// gives the correctly rounded value of the text, which is what strtod
+// returns. Any other text (hex, inf, nan, long mantissas, far exponents,
+// trailing bytes, leading space) is handed to strtod itself.
+float toFloat(const char* pText) {
+    const char* p = pText;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    uint64_t w = 0;
+    int digits = 0;    // significant digits in w (leading zeros are not)
+    int scale = 0;     // decimal exponent contributed by the fraction
+    bool any = false;  // a mantissa digit was seen
+    for (; isDigit(*p); ++p, any = true) {
+        if (w == 0 && *p == '0') continue;
+        w = w * 10 + uint64_t(*p - '0');
+        ++digits;
+        if (digits > 19) return toFloatSlow(pText);
+    }
+    if (*p == '.') {
+        for (++p; isDigit(*p); ++p, any = true) {
+            --scale;
+            if (w == 0 && *p == '0') {
+                // Keeps scale far from overflow on absurd runs of zeros.
+                if (scale < -1000) return toFloatSlow(pText);
+                continue;
+            }
+            w = w * 10 + uint64_t(*p - '0');
+            ++digits;
+            if (digits > 19) return toFloatSlow(pText);
+        }
+    }
+    if (!any) return toFloatSlow(pText);
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        const bool expNegative = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
+        if (!isDigit(*p)) return toFloatSlow(pText);
+        int e = 0;
+        for (int n = 0; isDigit(*p); ++p, ++n) {
+            if (n == 4) return toFloatSlow(pText);
+            e = e * 10 + (*p - '0');
+        }
+        scale += expNegative ? -e : e;
+    }
+    if (*p != '\0') return toFloatSlow(pText);
+    double d;
+    if (w == 0) {
+        d = 0.0;
+    } else {
+        if (w > (uint64_t(1) << 53) || scale < -22 || scale > 22) return toFloatSlow(pText);
+        d = static_cast<double>(w);
+        d = scale < 0 ? d / kExactPow10[-scale] : d * kExactPow10[scale];
+    }
+    return static_cast<float>(negative ? -d : d);
 }
 
 template <typename T, typename Convert>
@@ -233,16 +319,13 @@ void TokenTree::Destroy(TokenTree* pTree) {
 // nesting depth. One forward scan visits the same tokens in the same order:
 // the direct tokens of a block are visited when the block is "entered", which
 // is decided at its opening brace, and a stack of those flags (on the heap,
-// not the call stack) follows the nesting.
-TokenTree::Token TokenTree::Find(const char* pData, Token start) {
-    ORV_ASSERT_PARM(pData);
-    bool wholeTree = start.IsNull();
-    TokenTree* pTree = wholeTree ? this : start.mpTree;
-    uint32_t first = wholeTree ? 0 : start.mIndex;
-    if (pTree == nullptr || first >= pTree->mTokenNum) return Token();
-    char** ppToken = pTree->mppToken;
-    uint32_t n = pTree->mTokenNum;
-    if (equalNoCase(ppToken[first], pData)) return Token(ppToken[first], pTree, first);
+// not the call stack) follows the nesting. visit(j) is called for each token
+// visited from position first until it returns true.
+template <typename Visit>
+void TokenTree::visitInFindOrder(uint32_t first, bool wholeTree, Visit visit) const {
+    char** ppToken = mppToken;
+    uint32_t n = mTokenNum;
+    if (visit(first)) return;
 
     std::vector<bool> stack;
     bool entered = true;
@@ -251,7 +334,7 @@ TokenTree::Token TokenTree::Find(const char* pData, Token start) {
         // the top level.
         if (isOpen(ppToken[0])) stack.push_back(false);
     } else if (first + 1 >= n || !isOpen(ppToken[first + 1])) {
-        return Token();
+        return;
     }
 
     bool visitedPrev2 = false;  // whether token j - 2 was visited
@@ -275,11 +358,49 @@ TokenTree::Token TokenTree::Find(const char* pData, Token start) {
         } else {
             visited = entered;
         }
-        if (visited && equalNoCase(pText, pData)) return Token(ppToken[j], pTree, j);
+        if (visited && visit(j)) return;
         visitedPrev2 = visitedPrev;
         visitedPrev = visited;
     }
-    return Token();
+}
+
+TokenTree::Token TokenTree::Find(const char* pData, Token start) {
+    ORV_ASSERT_PARM(pData);
+    bool wholeTree = start.IsNull();
+    TokenTree* pTree = wholeTree ? this : start.mpTree;
+    uint32_t first = wholeTree ? 0 : start.mIndex;
+    if (pTree == nullptr || first >= pTree->mTokenNum) return Token();
+    Token found;
+    pTree->visitInFindOrder(first, wholeTree, [&](uint32_t j) {
+        if (!equalNoCase(pTree->mppToken[j], pData)) return false;
+        found = Token(pTree->mppToken[j], pTree, j);
+        return true;
+    });
+    return found;
+}
+
+void TokenTree::FindEach(const char* const* ppData, uint32_t num, Token* pFound) {
+    ORV_ASSERT_PARM(ppData && pFound);
+    for (uint32_t k = 0; k < num; ++k) {
+        ORV_ASSERT_PARM(ppData[k]);
+        pFound[k] = Token();
+    }
+    if (num == 0 || mTokenNum == 0) return;
+    // The first bytes the texts begin with, in lower case: most tokens of a
+    // mesh (numbers) are passed over by that byte alone.
+    bool firstByte[256] = {};
+    for (uint32_t k = 0; k < num; ++k) firstByte[lowerByte(ppData[k][0])] = true;
+    uint32_t left = num;
+    visitInFindOrder(0, true, [&](uint32_t j) {
+        if (!firstByte[lowerByte(mppToken[j][0])]) return false;
+        for (uint32_t k = 0; k < num; ++k) {
+            if (pFound[k].IsNull() && equalNoCase(mppToken[j], ppData[k])) {
+                pFound[k] = Token(mppToken[j], this, j);
+                --left;
+            }
+        }
+        return left == 0;
+    });
 }
 
 // ---------------------------------------------------------------------------

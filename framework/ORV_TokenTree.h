@@ -59,6 +59,9 @@ public:
     // pData ignoring ASCII case; with the null start, the whole tree. Start's
     // later siblings are not searched. Linear in the part searched.
     Token Find(const char* pData, Token start = Token());
+    // Find over the whole tree for num texts at once: pFound[k] receives
+    // Find(ppData[k]). One walk of the tree, however many texts.
+    void FindEach(const char* const* ppData, uint32_t num, Token* pFound);
 
     TokenTree() : mpRoot(nullptr), mppToken(nullptr), mTokenNum(0), mpBuffer(nullptr) {}
 
@@ -74,6 +77,10 @@ private:
     // Finds the next token after c.pPos, skipping separators and comments;
     // false at the end of the text. Halts on a format error.
     static bool nextToken(Cursor& c);
+    // Calls visit(j) for the positions Find visits from first (the whole
+    // tree when wholeTree), in Find's order, until it returns true.
+    template <typename Visit>
+    void visitInFindOrder(uint32_t first, bool wholeTree, Visit visit) const;
 
 public:
     Token* mpRoot;    // the token at index 0, owned

@@ -160,8 +160,12 @@ constexpr float EPSILON_SQ_F = static_cast<float>(EPSILON_SQ);
 // a report before memory is spent on it, so that a hostile or broken file
 // ends in a message instead of exhausting memory (docs/bad-input.md).
 // ---------------------------------------------------------------------------
-// Bytes of a mesh text, which is read whole.
-constexpr uint32_t MAX_FILE_SIZE = 64u << 20;
+// Bytes of a mesh text, which is read whole. The limits of mesh texts are
+// sized for meshes of 4M triangles: one as orvane-bsp convert writes it
+// (shared positions, one colour per face) is 0.68 GB and 88M tokens, and
+// with normals and texture coordinates too about 1.25 GB and 160M tokens;
+// 2 GiB leaves room for longer numbers and labels.
+constexpr uint32_t MAX_FILE_SIZE = 2u << 30;
 // Pixel bytes of a loaded image (4096 x 4096 at 32 bits).
 constexpr uint32_t MAX_IMAGE_BYTE_NUM = 64u << 20;
 // Bytes of a TGA file, which is read whole: enough for the largest image the
@@ -169,10 +173,14 @@ constexpr uint32_t MAX_IMAGE_BYTE_NUM = 64u << 20;
 // pixels, the 18-byte header, the longest image ID (255 bytes) and the 26-byte
 // TGA 2.0 footer (67109163 bytes in all).
 constexpr uint32_t MAX_IMAGE_FILE_SIZE = 18u + 255u + MAX_IMAGE_BYTE_NUM + 26u;
-// Tokens of one TokenTree text; each costs a pointer of 8 bytes (128 MB).
-constexpr uint32_t MAX_TOKEN_NUM = 16u << 20;
+// Tokens of one TokenTree text: room for the 160M of a 4M-triangle mesh with
+// every section. Each costs a pointer of 8 bytes (2 GiB in all, beside the
+// text); a 2 GiB text of one-byte tokens could otherwise ask for 8 GiB.
+constexpr uint32_t MAX_TOKEN_NUM = 256u << 20;
 // Elements of one mesh section: triangles, and values of each attribute.
-constexpr uint32_t MAX_MESH_ELEMENT_NUM = 1u << 20;
+// 4M triangles whose corners share nothing (a soup, or a colour per corner)
+// have 12M values; a section at the limit costs at most 256 MB (colours).
+constexpr uint32_t MAX_MESH_ELEMENT_NUM = 16u << 20;
 
 // ---------------------------------------------------------------------------
 // Scalar templates. Min returns the second argument on a tie and Max the

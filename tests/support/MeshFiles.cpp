@@ -5,7 +5,10 @@
 #include <assimp/Importer.hpp>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
@@ -36,6 +39,68 @@ ORV::Color normalColour(const Triangle& tri) {
 }
 
 }  // namespace
+
+std::string MeshText(const std::vector<Triangle>& tris) {
+    // Corners are shared when their coordinates are bitwise equal.
+    struct Key {
+        uint32_t bits[3];
+        bool operator==(const Key& o) const { return std::memcmp(bits, o.bits, 12) == 0; }
+    };
+    struct Hash {
+        size_t operator()(const Key& k) const {
+            uint64_t h = 0x9E3779B97F4A7C15ull;
+            for (uint32_t b : k.bits) h = (h ^ b) * 0xBF58476D1CE4E5B9ull;
+            return static_cast<size_t>(h ^ (h >> 31));
+        }
+    };
+    std::unordered_map<Key, uint32_t, Hash> index;
+    index.reserve(tris.size());
+    std::vector<const ORV::Vec3*> pos;
+    std::vector<uint32_t> faces;
+    faces.reserve(3 * tris.size());
+    for (const Triangle& tri : tris) {
+        for (const ORV::Vec3& p : tri.mPos) {
+            Key k;
+            std::memcpy(k.bits, &p.x, 12);
+            auto found = index.emplace(k, static_cast<uint32_t>(pos.size()));
+            if (found.second) pos.push_back(&p);
+            faces.push_back(found.first->second);
+        }
+    }
+
+    std::string text = "// Written by the tests' MeshText\nMesh\n{\n";
+    char line[160];
+    auto open = [&](const char* pName) { text += std::string("    ") + pName + "\n    {\n"; };
+    auto close = [&] { text += "    }\n"; };
+    auto faceSection = [&](const char* pName, bool perFace) {
+        open(pName);
+        for (size_t t = 0; t < tris.size(); ++t) {
+            const size_t a = perFace ? t : faces[3 * t], b = perFace ? t : faces[3 * t + 1],
+                         c = perFace ? t : faces[3 * t + 2];
+            std::snprintf(line, sizeof line, "        %zu { %zu %zu %zu }\n", t, a, b, c);
+            text += line;
+        }
+        close();
+    };
+    open("Position");
+    for (size_t i = 0; i < pos.size(); ++i) {
+        std::snprintf(line, sizeof line, "        %zu { %.9g %.9g %.9g }\n", i, double(pos[i]->x),
+                      double(pos[i]->y), double(pos[i]->z));
+        text += line;
+    }
+    close();
+    faceSection("Face_Position", false);
+    open("Color");
+    for (size_t t = 0; t < tris.size(); ++t) {
+        const ORV::Color& c = tris[t].mClr[0];
+        std::snprintf(line, sizeof line, "        %zu { %.9g %.9g %.9g %.9g }\n", t, double(c.x),
+                      double(c.y), double(c.z), double(c.w));
+        text += line;
+    }
+    close();
+    faceSection("Face_Color", true);
+    return text + "}\n";
+}
 
 std::vector<Triangle> ImportTriangles(const std::string& path, std::string* pError) {
     std::vector<Triangle> tris;

@@ -29,6 +29,11 @@ std::vector<Triangle> LoadMeshTriangles(const std::string& path);
 // file does not import; pError then receives Assimp's message.
 std::vector<Triangle> ImportTriangles(const std::string& path, std::string* pError = nullptr);
 
+// tris as Orvane's mesh text, laid out as orvane-bsp convert writes a mesh
+// without normals: positions shared by equal corners, one colour per face
+// (each triangle's first corner colour), numbers with nine significant digits.
+std::string MeshText(const std::vector<Triangle>& tris);
+
 }  // namespace orvtest
 
 #endif

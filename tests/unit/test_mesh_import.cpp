@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "MeshImport.h"
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
+#include "Shapes.h"
 #include "TempDir.h"
 
 using orvtest::TempDir;
@@ -95,4 +97,26 @@ TEST(MeshImport, AFileThatCannotBeReadSaysWhy) {
     EXPECT_NE(r.out.find("Mesg: 3: missing space after '{'\n"), std::string::npos) << r.out;
     const std::string naming = "The report above is about the mesh file '" + broken + "'.\n";
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), naming.size())), naming);
+}
+
+TEST(MeshImport, TheBenchmarksMeshTextReadsBackBitForBit) {
+    // Nine significant digits give back every float: the load benchmark's
+    // text stands for the triangles it was made from.
+    std::vector<Triangle> tris = orvtest::Torus(12, 7);
+    tris.front().mPos[0] = ORV::Vec3(1e-45f, -0.0f, 3.4028235e38f);
+    tris.back().mClr[0] = ORV::Color(0.1f, 0.2f, 1.0f / 3.0f, 0.5f);
+    TempDir dir;
+    std::string why;
+    const std::vector<Triangle> back =
+        openTriangles(dir.Write("torus.txt", orvtest::MeshText(tris)), &why);
+    ASSERT_EQ(back.size(), tris.size()) << why;
+    for (size_t t = 0; t < tris.size(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_EQ(std::memcmp(&back[t].mPos[k], &tris[t].mPos[k], sizeof(ORV::Vec3)), 0)
+                << "triangle " << t << " corner " << k;
+            // One colour per face: the first corner's.
+            ASSERT_EQ(std::memcmp(&back[t].mClr[k], &tris[t].mClr[0], sizeof(ORV::Color)), 0)
+                << "triangle " << t << " corner " << k;
+        }
+    }
 }

@@ -2,9 +2,12 @@
 // navigation, search and number conversion.
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -401,6 +404,14 @@ TEST(TokenTreeFind, MatchesTheChildNextWalkOnRandomTrees) {
         std::vector<Token> starts{Token()};
         for (uint32_t i = 0; i < pTree->mTokenNum; ++i)
             starts.emplace_back(pTree->mppToken[i], pTree, i);
+        // FindEach over the whole tree gives Find's answer for each text,
+        // a text asked twice included.
+        Token each[7];
+        const char* eachQueries[] = {"zz", "a", "b", "C", "{", "}", "A"};
+        pTree->FindEach(eachQueries, 7, each);
+        for (int k = 0; k < 7; ++k)
+            ASSERT_EQ(each[k].mIndex, pTree->Find(eachQueries[k]).mIndex)
+                << "seed " << seed << " text '" << text << "' query " << eachQueries[k];
         for (const char* q : queries) {
             for (const Token& s : starts) {
                 Token want = referenceFind(pTree, q, s);
@@ -479,4 +490,117 @@ TEST(TokenTreeAsArray, IntegersSaturateInsteadOfWrapping) {
     EXPECT_EQ(n[2], 2147483647);
     EXPECT_EQ(n[3], 12);
     TokenTree::Destroy(pTree);
+}
+
+namespace {
+
+// Each text as a quoted token of one block, converted by AsArray.
+template <typename T>
+std::vector<T> converted(const std::vector<std::string>& texts) {
+    std::string text = "v {";
+    for (const std::string& t : texts) text += " \"" + t + "\"";
+    Text buffer(text + " }");
+    TokenTree* pTree = TokenTree::Create(buffer.p());
+    std::vector<T> out(texts.size());
+    if (pTree == nullptr) return {};
+    out.resize(pTree->mpRoot->Child().AsArray(out.data(), 0));
+    TokenTree::Destroy(pTree);
+    return out;
+}
+
+// Random decimal texts around the shapes mesh files use, and past them: a
+// sign, up to 24 digits before and after the point, an exponent.
+std::string randomDecimal(std::mt19937& rng) {
+    std::string t;
+    const char* signs[] = {"", "", "-", "+"};
+    t += signs[rng() % 4];
+    auto digits = [&](int n) {
+        for (int i = 0; i < n; ++i) t += static_cast<char>('0' + rng() % 10);
+    };
+    digits(static_cast<int>(rng() % 25));
+    if (rng() % 4 != 0) {
+        t += '.';
+        digits(static_cast<int>(rng() % 25));
+    }
+    if (rng() % 3 == 0) {
+        t += "eE"[rng() % 2];
+        t += signs[rng() % 4];
+        digits(static_cast<int>(rng() % 4));
+    }
+    return t;
+}
+
+}  // namespace
+
+TEST(TokenTreeAsArray, FloatsAreTheCLocaleDoubleConversionNarrowedForEveryText) {
+    const unsigned seed = 20261207;
+    std::mt19937 rng(seed);
+    std::vector<std::string> texts = {
+        "1e-45", "-0", "0", "+0", "-0.0e5", "0x1p3", "0X10", "-0x.8", "1e", "1e+", "1e-", ".", "-",
+        "+", ".e1", "5.", "-.5", "+.5e-3", "inf", "-Infinity", "nan", "NAN(12)", "1e400", "-1e400",
+        "1e-400", "4.9e-324", "3.4028235e38", "3.4028236e38", "1.17549435e-38", "1.4e-45", "7e-46",
+        "7.1e-46", "9007199254740992", "9007199254740993", "9007199254740995e-3",
+        "18446744073709551616", "1234567890123456789", "12345678901234567890",
+        "0.000000000000000000000000000001", "1e22", "1e23", "1e-22", "1e-23", "8.5e22", "123abc",
+        "1.2.3", "1e5x", "00000001.5000", "1e0000", "1e00001", "2.5E+3", " 1.5", "1.5 ", "\t-2",
+        "0.1", "0.2", "0.3",
+        // 1.8e-9 above the float halfway 2^24 + 1, under half a double step
+        // (1.86e-9): the double is the halfway and the float rounds down;
+        // rounding the digits to a double first would round up twice.
+        "16777217.0000000018", "167772170000000018e-10", std::string(3000, '0') + "1",
+        "0." + std::string(1200, '0') + "1e1200"};
+    for (int i = 0; i < 20000; ++i) {
+        char line[64];
+        uint32_t bits = static_cast<uint32_t>(rng());
+        float f;
+        std::memcpy(&f, &bits, 4);
+        const char* formats[] = {"%.9g", "%.6g", "%.17g", "%e", "%.3f"};
+        std::snprintf(line, sizeof line, formats[i % 5], double(f));
+        texts.push_back(line);
+        texts.push_back(randomDecimal(rng));
+    }
+    const std::vector<float> got = converted<float>(texts);
+    ASSERT_EQ(got.size(), texts.size());
+    const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const float want = static_cast<float>(strtod_l(texts[i].c_str(), nullptr, c));
+        ASSERT_EQ(std::memcmp(&got[i], &want, 4), 0)
+            << "seed " << seed << " text '" << texts[i] << "' gave " << got[i] << " for " << want;
+    }
+    freelocale(c);
+}
+
+TEST(TokenTreeAsArray, IntegersAreTheSaturatedStandardConversionForEveryText) {
+    const unsigned seed = 1207;
+    std::mt19937 rng(seed);
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "+",
+                                      "-",
+                                      "+-1",
+                                      "--1",
+                                      " 12",
+                                      "\t-3",
+                                      "12 ",
+                                      "7x",
+                                      "x7",
+                                      "2147483647",
+                                      "2147483648",
+                                      "-2147483648",
+                                      "-2147483649",
+                                      "1099511627776",
+                                      "99999999999999999999999",
+                                      "-99999999999999999999999",
+                                      "0x10",
+                                      "1e3",
+                                      "00012",
+                                      std::string(200, '9')};
+    for (int i = 0; i < 20000; ++i) texts.push_back(randomDecimal(rng));
+    const std::vector<int> got = converted<int>(texts);
+    ASSERT_EQ(got.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const long v = std::strtol(texts[i].c_str(), nullptr, 10);
+        const int want = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+        ASSERT_EQ(got[i], want) << "seed " << seed << " text '" << texts[i] << "'";
+    }
 }
