@@ -1,5 +1,6 @@
 #include "Shapes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvtest {
@@ -127,6 +128,55 @@ std::vector<Triangle> ParallelStack(size_t count, float spacing) {
         float z = static_cast<float>(static_cast<double>(spacing) * static_cast<double>(i));
         tris.push_back(coloured(ORV::Vec3(0.0f, 0.0f, z), ORV::Vec3(1.0f, 0.0f, z),
                                 ORV::Vec3(0.0f, 1.0f, z), i));
+    }
+    return tris;
+}
+
+std::vector<Triangle> Terrain(uint32_t cellsPerSide) {
+    const uint32_t side = cellsPerSide + 1;
+    std::vector<double> pos(3u * side * side);
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (uint32_t i = 0; i < side; ++i) {
+        for (uint32_t j = 0; j < side; ++j) {
+            const double x = -10.0 + 20.0 * i / cellsPerSide;
+            const double z = -10.0 + 20.0 * j / cellsPerSide;
+            const double y = 1.5 * std::sin(0.7 * x) * std::cos(0.5 * z) +
+                             0.4 * std::sin(2.3 * x + 1.7 * z) +
+                             0.1 * std::sin(7.1 * x) * std::sin(6.3 * z);
+            double* p = &pos[3u * (i * side + j)];
+            p[0] = x;
+            p[1] = y;
+            p[2] = z;
+            for (int k = 0; k < 3; ++k) {
+                lo[k] = std::min(lo[k], p[k]);
+                hi[k] = std::max(hi[k], p[k]);
+            }
+        }
+    }
+    const double centre[3] = {(lo[0] + hi[0]) / 2, (lo[1] + hi[1]) / 2, (lo[2] + hi[2]) / 2};
+    double radius = 0.0;
+    for (size_t v = 0; v < pos.size(); v += 3) {
+        double d2 = 0.0;
+        for (int k = 0; k < 3; ++k) d2 += (pos[v + k] - centre[k]) * (pos[v + k] - centre[k]);
+        radius = std::max(radius, std::sqrt(d2));
+    }
+    const double scale = radius > 0.0 ? 4.0 / radius : 1.0;
+    auto point = [&](uint32_t i, uint32_t j) {
+        const double* p = &pos[3u * (i * side + j)];
+        return ORV::Vec3(static_cast<float>(centre[0] + (p[0] - centre[0]) * scale),
+                         static_cast<float>(centre[1] + (p[1] - centre[1]) * scale),
+                         static_cast<float>(centre[2] + (p[2] - centre[2]) * scale));
+    };
+    std::vector<Triangle> tris;
+    tris.reserve(2u * cellsPerSide * cellsPerSide);
+    for (uint32_t i = 0; i < cellsPerSide; ++i) {
+        for (uint32_t j = 0; j < cellsPerSide; ++j) {
+            // x grows with i and z with j: (dz, dx) turns counter-clockwise seen from +y.
+            const ORV::Vec3 p00 = point(i, j), p10 = point(i + 1, j);
+            const ORV::Vec3 p01 = point(i, j + 1), p11 = point(i + 1, j + 1);
+            tris.push_back(coloured(p00, p01, p11, tris.size()));
+            tris.push_back(coloured(p00, p11, p10, tris.size()));
+        }
     }
     return tris;
 }

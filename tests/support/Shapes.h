@@ -47,6 +47,13 @@ std::vector<Triangle> Sphere(uint32_t slices, uint32_t stacks, float radius = 1.
 // listed from the lowest up. Spacing must exceed the 0.01 on-plane band.
 std::vector<Triangle> ParallelStack(size_t count, float spacing = 0.1f);
 
+// A terrain heightfield of 2 * cellsPerSide^2 triangles facing up (+y):
+// heights y = 1.5 sin(0.7x) cos(0.5z) + 0.4 sin(2.3x + 1.7z)
+// + 0.1 sin(7.1x) sin(6.3z) over x, z in [-10, 10], two triangles per grid
+// cell, the whole scaled about its bounding box's centre to fit a sphere of
+// radius 4 around that centre. A benchmark input of any size.
+std::vector<Triangle> Terrain(uint32_t cellsPerSide);
+
 // The colour every shape gives its triangle number i: distinct, opaque.
 ORV::Color ShapeColor(size_t i);
 
