@@ -184,8 +184,8 @@ size_t NodeLoop::chooseSplitter(Pending& job) {
     if (settings.search == SplitterSearch::Fast)
         return job.counts.ChooseSplitter(job.list, mShared.search);
     uint64_t scored = 0;
-    const size_t index =
-        PlainSplitterIndex(job.list, settings.splitWeight, settings.balanceWeight, &scored);
+    const size_t index = PlainSplitterIndex(job.list, settings.splitWeight, settings.balanceWeight,
+                                            &scored, settings.candidates);
     mShared.search.mScored.fetch_add(scored, std::memory_order_relaxed);
     return index;
 }
@@ -365,6 +365,7 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list,
     if (settings.pWork != nullptr) {
         settings.pWork->scored += shared.search.mScored.load();
         settings.pWork->carried += shared.search.mCarried.load();
+        settings.pWork->boxes += shared.search.mBoxes.load();
         settings.pWork->sorted += loop.mSorted;
     }
     ORV_ASSERT_MESG(held <= heldMax, "Cutting would grow the tree past %zu triangles (%zu given)!!",
@@ -388,7 +389,8 @@ size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list,
     bspsearch::Context search(settings);
     uint64_t scored = 0;
     if (settings.search == SplitterSearch::Plain)
-        return PlainSplitterIndex(list, settings.splitWeight, settings.balanceWeight, &scored);
+        return PlainSplitterIndex(list, settings.splitWeight, settings.balanceWeight, &scored,
+                                  settings.candidates);
     return bspsearch::ChooseSplitter(list, search, &scored);
 }
 

@@ -43,6 +43,7 @@ public:
     float BalanceWeight() const { return mBalanceWeight; }
     const Kernel& KernelToUse() const { return *mpKernel; }
     unsigned Threads() const { return mThreads; }
+    size_t Candidates() const { return mCandidates; }
 
     // Runs job(k, count) for every k below count on the build's count threads
     // and returns true; false, running nothing, with one thread or while the
@@ -56,12 +57,14 @@ private:
     float mBalanceWeight;
     const Kernel* mpKernel;
     unsigned mThreads;
+    size_t mCandidates;
 
 public:
     // The classifications made. Apart from the fields every search reads, so
     // that adding to them does not slow another thread's reads.
     alignas(64) std::atomic<uint64_t> mScored{0};
     std::atomic<uint64_t> mCarried{0};
+    std::atomic<uint64_t> mBoxes{0};
 };
 
 // The index of the splitter of list (two or more triangles): the lowest
