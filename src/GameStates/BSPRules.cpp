@@ -4,6 +4,8 @@
 
 #include "BSPTree.h"
 
+#include <cmath>
+
 size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
                           uint64_t* pScored, size_t bound) {
     const size_t n = list.size();
@@ -41,8 +43,12 @@ bool nearZero(double t) { return -CUT_PARAM_EPSILON < t && t < CUT_PARAM_EPSILON
 
 Cut CutTriangle(const Triangle& tri, const Plane& plane) {
     // Classify every corner before cutting anything.
+    float distance[3];
     CornerSide side[3];
-    for (int k = 0; k < 3; ++k) side[k] = cornerSide(plane.Distance(tri.mPos[k]));
+    for (int k = 0; k < 3; ++k) {
+        distance[k] = plane.Distance(tri.mPos[k]);
+        side[k] = cornerSide(distance[k]);
+    }
 
     // The walk starts at the first corner off the plane, on that corner's
     // side. (A triangle lying in the plane, which the build never cuts, goes
@@ -68,7 +74,14 @@ Cut CutTriangle(const Triangle& tri, const Plane& plane) {
         ORV::Vec3 x;
         float t;
         IntersectSegment(tri.mPos[a], tri.mPos[b], plane, &x, &t);
-        if (static_cast<double>(t) <= -CUT_PARAM_EPSILON) {
+        if (!std::isfinite(t)) {
+            // An edge so long that its component along the normal rounds to
+            // nothing gives no parameter (0 / 0); it meets the plane at its
+            // end nearer the plane, which is the end lying on it.
+            const bool atA = std::fabs(distance[a]) <= std::fabs(distance[b]);
+            t = atA ? 0.0f : 1.0f;
+            x = atA ? tri.mPos[a] : tri.mPos[b];
+        } else if (static_cast<double>(t) <= -CUT_PARAM_EPSILON) {
             t = 0.0f;
             x = tri.mPos[a];
         } else if (static_cast<double>(t) >= 1.0 + CUT_PARAM_EPSILON) {

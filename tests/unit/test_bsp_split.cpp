@@ -159,6 +159,28 @@ TEST(SplitTriangle, AnEdgeLeavingAnOnPlaneCornerIsCutAtThatCorner) {
     expectCorners(back[1], kZero, kZero, kZero, "back 1");
 }
 
+// Found by fuzzing: corner 2 lies on the plane x = y and the edge from it to
+// corner 0 is so long (2^24) that its component along the normal rounds to 0,
+// so the edge's cut parameter was 0 / 0 and two pieces got a NaN corner (a
+// build dropped them, leaving a hole). The edge leaves the plane at corner 2.
+TEST(SplitTriangle, AnEdgeTooLongToGiveAParameterIsCutAtItsEndOnThePlane) {
+    const Vec3 p(-1, 1, 0), q(0, 1, -12), r(16777216, 16777216, -7.75f);
+    Plane plane;
+    ASSERT_TRUE(Plane::FromTriangle(Triangle(Vec3(16777216, 16777216, 16777216),
+                                             Vec3(16777216, 16777216, 1), Vec3(0, 1, 0)),
+                                    &plane));
+    ASSERT_EQ(plane.Distance(r), 0.0f);
+    Triangle back[2], front[2];
+    BSPTree::SplitTriangle(Triangle(p, q, r), plane, back, front);
+    Vec3 x;
+    float t;
+    IntersectSegment(p, q, plane, &x, &t);
+    expectCorners(front[0], x, r, p, "front 0");
+    expectCorners(front[1], kZero, kZero, kZero, "front 1");
+    expectCorners(back[0], x, q, r, "back 0");
+    expectCorners(back[1], kZero, kZero, kZero, "back 1");
+}
+
 // A sliver whose front part is cut away by the tolerances: corner 0 is
 // clearly in front, corner 2 barely in front, corner 1 far behind. Both
 // intersection points fall within the parameter tolerance of the front
