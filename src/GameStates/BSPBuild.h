@@ -49,6 +49,10 @@ struct BSPBuildSettings {
     // Lanes of the fast search's classification kernel: 0 for the widest the
     // processor runs in hardware, else 4, 8 or 16 (each runs on any machine).
     unsigned kernelWidth = 0;
+    // Lists at least this long (with as many candidates) are counted against
+    // a hierarchy of boxes over their triangles; below it one pass over the
+    // list costs less. SIZE_MAX turns the hierarchy off, 2 on everywhere.
+    size_t groupsMin = 1024;
     // The first node whose two sides both hold at least this many triangles
     // has them built side by side, on two threads.
     size_t forkMin = 512;

@@ -27,9 +27,6 @@ constexpr size_t CHUNK = 8;
 // Candidates a thread takes at a time when carried counts are updated: whole
 // groups of lanes of every width, so no two threads share one.
 constexpr size_t DERIVE_CHUNK = 64;
-// Lists at least this long, with at least as many candidates, are counted in
-// groups (Groups): below it one pass over the columns costs less.
-constexpr size_t GROUPS_MIN = 1024;
 
 // Read by every kernel call on every thread: on a cache line of its own, so
 // that no variable another thread writes shares it (one that did made the
@@ -93,8 +90,9 @@ const Kernel sKernel16 = {baseline::Count<16>, baseline::Derive<16>, baseline::C
 const Kernel sKernel16Avx512 = {avx512::Count<16>, avx512::Derive<16>, avx512::CountGroups<16>,
                                 avx512::BoxSides};
 
-// The instance of a width (0: the widest) this processor runs best.
-const Kernel* kernelFor(unsigned width) {
+}  // namespace
+
+const Kernel* KernelFor(unsigned width) {
     __builtin_cpu_init();
     const bool avx512 = __builtin_cpu_supports("avx512f");
     const bool avx2 = __builtin_cpu_supports("avx2");
@@ -106,6 +104,8 @@ const Kernel* kernelFor(unsigned width) {
     default: return nullptr;
     }
 }
+
+namespace {
 
 // The best (score, list position) so far. A candidate wins with a lower
 // score, or with an equal one from earlier in the list; nothing wins without
@@ -194,9 +194,6 @@ private:
     Groups mGroups;
 };
 
-// Whether a list of n with m candidates is counted in groups.
-bool grouped(size_t n, size_t m) { return n >= GROUPS_MIN && m >= GROUPS_MIN; }
-
 // For each candidate plane, the first one with the same bits (itself when
 // none): the two count every other triangle alike.
 std::vector<uint32_t> samePlanes(const std::vector<Plane>& planes) {
@@ -232,10 +229,11 @@ std::vector<uint32_t> samePlanes(const std::vector<Plane>& planes) {
 Context::Context(const BSPBuildSettings& settings)
     : mSplitWeight(settings.splitWeight),
       mBalanceWeight(settings.balanceWeight),
-      mpKernel(kernelFor(settings.kernelWidth)),
+      mpKernel(KernelFor(settings.kernelWidth)),
       mThreads(settings.threads != 0 ? settings.threads
                                      : std::max(1u, std::thread::hardware_concurrency())),
-      mCandidates(settings.candidates) {
+      mCandidates(settings.candidates),
+      mGroupsMin(settings.groupsMin) {
     ORV_ASSERT_PARM(mpKernel != nullptr);
 }
 
@@ -286,7 +284,7 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, Context& ctx, uint64_t*
     }
     if (m < 2 || hopeless(at(1), first)) return first.Index();
 
-    const Layout layout(list, grouped(n, m));
+    const Layout layout(list, ctx.Grouped(n, m));
     // Each candidate's plane, computed once for the sample, the search and
     // the planes' duplicates when there is a sample.
     std::vector<Plane> planes;
@@ -406,7 +404,7 @@ size_t CarriedCounts::ChooseSplitter(const std::vector<Triangle>& list, Context&
 
 size_t CarriedCounts::countAll(const std::vector<Triangle>& list, Context& ctx) {
     const size_t n = list.size();
-    const Layout layout(list, grouped(n, n));
+    const Layout layout(list, ctx.Grouped(n, n));
     resize(n);
     std::atomic<size_t> next{0};
     std::mutex workMutex;

@@ -44,6 +44,8 @@ public:
     const Kernel& KernelToUse() const { return *mpKernel; }
     unsigned Threads() const { return mThreads; }
     size_t Candidates() const { return mCandidates; }
+    // Whether a list of n with m candidates is counted in groups.
+    bool Grouped(size_t n, size_t m) const { return n >= mGroupsMin && m >= mGroupsMin; }
 
     // Runs job(k, count) for every k below count on the build's count threads
     // and returns true; false, running nothing, with one thread or while the
@@ -58,6 +60,7 @@ private:
     const Kernel* mpKernel;
     unsigned mThreads;
     size_t mCandidates;
+    size_t mGroupsMin;
 
 public:
     // The classifications made. Apart from the fields every search reads, so

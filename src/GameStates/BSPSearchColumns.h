@@ -52,6 +52,10 @@ struct Kernel {
     BoxSidesFn boxSides;
 };
 
+// The instance of a width (0: the widest) this processor runs best; null for
+// a width other than 0, 4, 8 or 16.
+const Kernel* KernelFor(unsigned width);
+
 // The float bound of ClassifyTriangle's band: for a float s, s > EPSILON in
 // double exactly when s > bound, and s < -EPSILON exactly when s < -bound.
 inline float BandBound() {
