@@ -15,6 +15,7 @@
 // The demo's weights; its keys 3 and 4 raise them between builds.
 float BSPTree::sSplitWeight = START_SPLIT_WEIGHT;
 float BSPTree::sBalanceWeight = START_BALANCE_WEIGHT;
+size_t BSPTree::sCandidates = 0;
 
 namespace {
 
@@ -315,6 +316,7 @@ BSPBuildSettings demoSettings(BSPProgressLine& line) {
     BSPBuildSettings settings;
     settings.splitWeight = BSPTree::sSplitWeight;
     settings.balanceWeight = BSPTree::sBalanceWeight;
+    settings.candidates = BSPTree::sCandidates;
     settings.progress = line.Callback();
     return settings;
 }

@@ -52,6 +52,9 @@ public:
     // every other caller passes its own in BSPBuildSettings.
     static float sSplitWeight;    // 1.1 at start
     static float sBalanceWeight;  // 1.0 at start
+    // Candidates Build(list) scores per node (BSPBuildSettings::candidates):
+    // 0, every triangle, unless the demo's --candidates says otherwise.
+    static size_t sCandidates;
 
     BSPTree() = default;
     ~BSPTree() { Clear(); }
@@ -60,7 +63,7 @@ public:
 
     // Builds the tree from a copy of list (left unchanged) and returns true,
     // as the demo builds it: Build(list, settings) with the weights
-    // sSplitWeight and sBalanceWeight, on one thread per core, and with the
+    // sSplitWeight and sBalanceWeight (and sCandidates), on one thread per core, and with the
     // progress line of BSPProgressLine on standard output once the build has
     // run for half a second.
     bool Build(const std::vector<Triangle>& list);

@@ -66,6 +66,26 @@ TEST(ToolStats, JsonParsesWithTheSameFigures) {
     EXPECT_GT(j["peak_memory_kib"].get<long>(), 0);
 }
 
+// One candidate per node is t0 at the root (the first of the list, always
+// among a bounded search's few): t1 in front, t2 cut into one piece in front
+// and two behind.
+TEST(ToolStats, OneCandidatePerNodeTakesTheFirstTriangleAsTheRoot) {
+    auto r = RunTool({"stats", kHand, "--candidates", "1", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["candidates"], 1);
+    EXPECT_EQ(j["root_front"], 2);
+    EXPECT_EQ(j["root_back"], 2);
+    EXPECT_EQ(j["stored"], 5);
+    auto text = RunTool({"stats", kHand, "--candidates", "1"});
+    EXPECT_NE(text.out.find("\ncandidates per node: at most 1\ntriangles in: 4\n"),
+              std::string::npos)
+        << text.out;
+    auto bad = RunTool({"stats", kHand, "--candidates", "-1"});
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_NE(bad.err.find("--candidates"), std::string::npos) << bad.err;
+}
+
 // With cuts half as costly, t2 scores 2 * 0.5 = 1.0 against t0's 1.5 and
 // t1's 2.0: it becomes the root and cuts both others, each at its corner on
 // x = 0, into one piece per side; each side is a chain of two nodes.
