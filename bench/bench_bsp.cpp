@@ -146,6 +146,7 @@ void build(benchmark::State& state, Input* pIn, BSPBuildSettings settings) {
     const double iterations = static_cast<double>(state.iterations());
     state.counters["scored"] = static_cast<double>(work.scored) / iterations;
     state.counters["carried"] = static_cast<double>(work.carried) / iterations;
+    state.counters["boxes"] = static_cast<double>(work.boxes) / iterations;
     // The rate counts the plain build's classifications: searching and sorting.
     if (settings.search == SplitterSearch::Plain)
         pIn->classified = static_cast<double>(work.scored + work.sorted) / iterations;
@@ -167,6 +168,10 @@ void buildFast(benchmark::State& state, Input* pIn, unsigned threads, size_t can
     BSPBuildSettings settings;
     settings.threads = threads;
     settings.candidates = candidates;
+    // ORV_BENCH_GROUPS_MIN=N moves where counting in boxes starts, to measure
+    // where it pays.
+    if (const char* pMin = std::getenv("ORV_BENCH_GROUPS_MIN"))
+        settings.groupsMin = std::strtoull(pMin, nullptr, 10);
     build(state, pIn, settings);
 }
 

@@ -251,6 +251,10 @@ bool NodeLoop::sortAndCut(Pending& job, size_t splitIndex, const Plane& plane, c
     if (pInPlace != nullptr) {
         job.list.resize(write);
         pInPlace->list = std::move(job.list);
+    } else {
+        // Freed now, not when the node's step ends: sides built side by
+        // side would otherwise hold it all along.
+        std::vector<Triangle>().swap(job.list);
     }
     return true;
 }
