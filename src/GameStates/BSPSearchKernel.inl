@@ -45,16 +45,34 @@ inline void accumulate(const float* const* c, size_t begin, size_t end,
                        const typename Lanes<W>::F* pPlane, typename Lanes<W>::I* pSum) {
     typedef typename Lanes<W>::F F;
     typedef typename Lanes<W>::I I;
+    // Columns, plane and sums held in locals, the loads written out: a loop
+    // over the nine columns, or sums behind a pointer, kept them on the stack
+    // and doubled the instructions per block.
+    const float *c0 = c[0], *c1 = c[1], *c2 = c[2], *c3 = c[3], *c4 = c[4], *c5 = c[5],
+                *c6 = c[6], *c7 = c[7], *c8 = c[8];
+    const F nx = pPlane[0], ny = pPlane[1], nz = pPlane[2], d = pPlane[3];
+    I front = pSum[0], back = pSum[1], cut = pSum[2];
     for (size_t j = begin; j < end; j += W) {
         F v[9];
-        for (int k = 0; k < 9; ++k) std::memcpy(&v[k], c[k] + j, sizeof(F));
+        std::memcpy(&v[0], c0 + j, sizeof(F));
+        std::memcpy(&v[1], c1 + j, sizeof(F));
+        std::memcpy(&v[2], c2 + j, sizeof(F));
+        std::memcpy(&v[3], c3 + j, sizeof(F));
+        std::memcpy(&v[4], c4 + j, sizeof(F));
+        std::memcpy(&v[5], c5 + j, sizeof(F));
+        std::memcpy(&v[6], c6 + j, sizeof(F));
+        std::memcpy(&v[7], c7 + j, sizeof(F));
+        std::memcpy(&v[8], c8 + j, sizeof(F));
         I f, b;
-        sides<W>(pPlane[0], pPlane[1], pPlane[2], pPlane[3], v, &f, &b);
+        sides<W>(nx, ny, nz, d, v, &f, &b);
         // A true lane is -1: subtracting it counts the triangle.
-        pSum[0] -= f;
-        pSum[1] -= b;
-        pSum[2] -= f & b;
+        front -= f;
+        back -= b;
+        cut -= f & b;
     }
+    pSum[0] = front;
+    pSum[1] = back;
+    pSum[2] = cut;
 }
 
 template <int W>
