@@ -48,8 +48,8 @@ inline void accumulate(const float* const* c, size_t begin, size_t end,
     // Columns, plane and sums held in locals, the loads written out: a loop
     // over the nine columns, or sums behind a pointer, kept them on the stack
     // and doubled the instructions per block.
-    const float *c0 = c[0], *c1 = c[1], *c2 = c[2], *c3 = c[3], *c4 = c[4], *c5 = c[5],
-                *c6 = c[6], *c7 = c[7], *c8 = c[8];
+    const float *c0 = c[0], *c1 = c[1], *c2 = c[2], *c3 = c[3], *c4 = c[4], *c5 = c[5], *c6 = c[6],
+                *c7 = c[7], *c8 = c[8];
     const F nx = pPlane[0], ny = pPlane[1], nz = pPlane[2], d = pPlane[3];
     I front = pSum[0], back = pSum[1], cut = pSum[2];
     for (size_t j = begin; j < end; j += W) {
@@ -113,7 +113,8 @@ void CountGroups(const float* const* c, const uint32_t* groups, size_t num, cons
     typename Lanes<W>::F p[4];
     loadPlane<W>(plane, p);
     typename Lanes<W>::I sum[3] = {};
-    for (size_t g = 0; g < num; ++g) accumulate<W>(c, groups[g] * PAD, (groups[g] + 1) * PAD, p, sum);
+    for (size_t g = 0; g < num; ++g)
+        accumulate<W>(c, groups[g] * PAD, (groups[g] + 1) * PAD, p, sum);
     reduce<W>(sum, pCounts);
 }
 

@@ -10,8 +10,9 @@
 struct DemoOptions {
     std::string meshPath;  // empty: the demo's own mesh
     bool help = false;     // --help or -h
-    size_t candidates = 0;  // --candidates N: splitters scored per node (0: all)
     std::string error;     // a usage error, empty when the line is fine
+    // --candidates N: splitter candidates scored per node (0: all).
+    size_t candidates = 0;
 };
 
 // Reads the arguments after the program's name: at most one MESH, --help
