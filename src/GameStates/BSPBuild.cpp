@@ -76,6 +76,10 @@ struct Shared {
     std::atomic<size_t> nodeNum{0};
     std::atomic<size_t> left;  // triangles in lists still waiting for their nodes
     bool finished = false;
+    // Whether the build is made again from its input where sides built side
+    // by side give up (set when they do), rather than from copies of them.
+    bool restartable = false;
+    bool restart = false;
 
     Shared(const BSPBuildSettings& s, size_t given) : settings(s), search(s), left(given) {}
     // Also when a report unwinds the build (the fuzz targets' reports throw).
@@ -167,6 +171,7 @@ void NodeLoop::Run(std::vector<Pending>& stack, bool mayFork) {
         if (mayFork && forks(front, back)) {
             mayFork = false;
             if (buildSideBySide(front, back)) continue;
+            if (mShared.restart) return;
         }
         stack.push_back(std::move(back));
         stack.push_back(std::move(front));
@@ -279,8 +284,12 @@ bool NodeLoop::forks(const Pending& front, const Pending& back) const {
 bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
     Fork fork;
     fork.heldBase = mGrowth.held;
-    std::vector<Triangle> frontCopy = front.list;
-    std::vector<Triangle> backCopy = back.list;
+    // Copies to go on from in order, unless the build can be made again.
+    std::vector<Triangle> frontCopy, backCopy;
+    if (!mShared.restartable) {
+        frontCopy = front.list;
+        backCopy = back.list;
+    }
     const uint32_t childDepth = front.depth;
     const size_t leftBefore = mShared.left.load();
     Growth sideGrowth{mGrowth.limit, mGrowth.held, &fork};
@@ -307,6 +316,10 @@ bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
     for (int k = 0; k < 2; ++k) {
         BSPTree::FreeNode(*ppSlot[k]);
         *ppSlot[k] = nullptr;
+    }
+    if (mShared.restartable) {
+        mShared.restart = true;
+        return false;
     }
     mShared.left.store(leftBefore);
     front = Pending{childDepth, std::move(frontCopy), ppSlot[0], {}};
@@ -344,7 +357,18 @@ bool BSPTree::Build(const std::vector<Triangle>& list, const BSPBuildSettings& s
         if (IsDegenerate(tri)) ++mDegenerateNum;
         else work.push_back(tri);
     }
+    bool restart = false;
+    mpRestart = &restart;
     mpRoot = BuildNode(0, std::move(work), settings);
+    if (restart) {
+        // Sides built side by side gave up: the tree is made in order.
+        BSPBuildSettings inOrder = settings;
+        inOrder.forkMin = SIZE_MAX;
+        work.clear();
+        for (const Triangle& tri : list)
+            if (!IsDegenerate(tri)) work.push_back(tri);
+        mpRoot = BuildNode(0, std::move(work), inOrder);
+    }
     return true;
 }
 
@@ -355,16 +379,22 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
 
 BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list,
                             const BSPBuildSettings& settings) {
+    bool* const pRestart = std::exchange(mpRestart, nullptr);
     // The subtree hangs from a holder until it is complete, so that a build
     // abandoned half way frees what it made.
     BSPNode holder;
     const size_t given = list.size();
     Shared shared(settings, given);
+    shared.restartable = pRestart != nullptr;
     NodeLoop loop(shared, Growth{GrowthLimit(given, settings.growthCap), given}, true);
     loop.mDepth = mDepth;
     std::vector<Pending> stack;
     stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}});
     loop.Run(stack, true);
+    if (shared.restart) {
+        *pRestart = true;
+        return nullptr;  // the holder frees what was made
+    }
     const size_t held = loop.mGrowth.held;
     const size_t heldMax = loop.mGrowth.limit;
     shared.Finish();

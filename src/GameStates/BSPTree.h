@@ -172,6 +172,13 @@ public:
     uint32_t mFlags = 0;
     int32_t mDrawNum = 0;
     uint32_t mDegenerateNum = 0;
+
+private:
+    // Set by Build around its BuildNode: sides built side by side then keep
+    // no copy of their lists to go on in order from; where they give up,
+    // nothing is built, BuildNode returns null and sets *mpRestart, and
+    // Build makes the whole tree again in order from its own input.
+    bool* mpRestart = nullptr;
 };
 
 template <typename NodeVisitor>
