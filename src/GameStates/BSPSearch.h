@@ -1,12 +1,18 @@
 // BSPSearch.h - the fast splitter search. It picks exactly the splitter that
-// PlainSplitterIndex (BSPRules.h) picks, faster:
+// PlainSplitterIndex (BSPRules.h) picks, over the same candidates (every
+// triangle, or BSPBuildSettings::candidates of them), faster:
 //   - a list's corners are held as columns, and one candidate plane is tested
 //     against 4, 8 or 16 triangles at a time by one kernel template (any
 //     width on any machine; every width gives the same bits), with the same
 //     single-precision expressions as Plane::Distance;
+//   - long lists are counted against a hierarchy of boxes over groups of
+//     their triangles (BSPGroups.h): a box that a safe bound puts on one side
+//     of the band counts whole;
 //   - the candidate that does best on a sample of the list is counted first,
-//     and every other one is given up at the end of a block of triangles
-//     once its partial score cannot win;
+//     and every other one is given up (at the end of a block of triangles, or
+//     after a box decided) once its partial score cannot win; a candidate
+//     whose plane repeats an earlier one's is skipped where its own triangle
+//     classifies alike;
 //   - down a chain of nodes every candidate's counts are carried into the
 //     child that keeps most of the list (CarriedCounts): the triangles that
 //     left are subtracted instead of counting the whole list again;

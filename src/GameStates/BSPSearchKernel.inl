@@ -2,7 +2,8 @@
 // template for 4, 8 or 16 lanes. BSPSearch.cpp includes it once per target
 // (the baseline processor, and each vector extension a width needs), each
 // time in a namespace of its own; every instance computes the same bits.
-// Uses Counts, PlaneColumns and sBand from BSPSearch.cpp.
+// Uses Counts, PlaneColumns and PAD (BSPSearchColumns.h), and sBand from
+// BSPSearch.cpp.
 
 template <int W>
 struct Lanes {
