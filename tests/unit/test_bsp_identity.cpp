@@ -347,6 +347,23 @@ TEST(BuildIdentity, AGrowthRefusedInOrderIsRefusedAlikeWhenSidesAreBuiltSideBySi
     EXPECT_EQ(sideBySide.out, inOrder.out);
 }
 
+TEST(BuildIdentity, TheDemosBuildScoresTheCandidatesItsCommandLineGave) {
+    // Build(list) reads BSPTree::sCandidates, which orvane --candidates sets.
+    const std::vector<Triangle> tris = orvtest::RandomSoup(8, 600, 1.0f, 0.3f);
+    BSPBuildSettings few;
+    few.candidates = 5;
+    BSPTree want;
+    want.Build(tris, few);
+    BSPTree::sCandidates = 5;
+    BSPTree got;
+    got.Build(tris);
+    BSPTree::sCandidates = 0;
+    EXPECT_EQ(difference(want, got), "");
+    BSPTree exact;
+    exact.Build(tris);
+    EXPECT_NE(difference(want, exact), "");
+}
+
 TEST(BuildIdentity, TheComparisonSeesADifferentWeightAsADifferentTree) {
     // The comparison itself must notice a changed tree.
     std::vector<Triangle> tris = orvtest::RandomSoup(5, 200, 1.0f, 0.5f);
