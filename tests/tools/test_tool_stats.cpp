@@ -265,8 +265,8 @@ TEST(ToolStats, DotAndSweepBuildTheBoundedTree) {
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
     EXPECT_NE(read(dir.Path("exact.dot")), read(dir.Path("bounded.dot")));
-    auto sweep = RunTool({"sweep", kHand, "--split", "1.1:1.1:1", "--balance", "1:1:1",
-                          "--candidates", "1"});
+    auto sweep = RunTool(
+        {"sweep", kHand, "--split", "1.1:1.1:1", "--balance", "1:1:1", "--candidates", "1"});
     ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
     auto stats = RunTool({"stats", kHand, "--candidates", "1", "--json"});
     const nlohmann::json j = nlohmann::json::parse(stats.out);
