@@ -3,7 +3,9 @@
 // and on two; and the back-to-front walk. Build rates are given as the plain
 // build's classifications per second, so the three figures of one input
 // compare directly. ORV_BENCH_TINY=1 shrinks every input and runs each case
-// once.
+// once. ORV_BENCH_LARGE=1 adds the large inputs (terrains of 100k and 1M
+// triangles, the IFC house) and the bounded search (64 candidates a node)
+// beside the exact one.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -19,15 +21,18 @@
 
 namespace {
 
-bool tiny() {
-    const char* p = std::getenv("ORV_BENCH_TINY");
+bool flag(const char* name) {
+    const char* p = std::getenv(name);
     return p != nullptr && *p != '\0' && *p != '0';
 }
+bool tiny() { return flag("ORV_BENCH_TINY"); }
+bool large() { return !tiny() && flag("ORV_BENCH_LARGE"); }
 
 struct Input {
     std::string name;
     std::vector<Triangle> tris;
     bool plain;               // also built by the plain search (minutes for large chains)
+    bool bounded = false;     // also built with a bounded number of candidates
     double classified = 0.0;  // the plain build's classifications
 };
 
@@ -47,6 +52,14 @@ std::vector<Input> inputs() {
         const std::string dir = std::string(orvtest::kAssimpModelsDir) + "/OBJ/";
         out.push_back({"spider", orvtest::ImportTriangles(dir + "spider.obj"), true});
         out.push_back({"wuson", orvtest::ImportTriangles(dir + "WusonOBJ.obj"), true});
+    }
+    if (large()) {
+        const std::string house = std::string(orvtest::kAssimpModelsDir) + "/IFC/AC14-FZK-Haus.ifc";
+        out.push_back({"ifchouse", orvtest::ImportTriangles(house), false, true});
+        out.push_back({"terrain100k", orvtest::Terrain(224), false, true});
+        out.push_back({"terrain1m", orvtest::Terrain(708), false, true});
+    } else {
+        out.push_back({"terrain8k", orvtest::Terrain(t ? 6 : 64), true, true});
     }
     return out;
 }
@@ -102,6 +115,7 @@ void build(benchmark::State& state, Input* pIn, BSPBuildSettings settings) {
     const double iterations = static_cast<double>(state.iterations());
     state.counters["scored"] = static_cast<double>(work.scored) / iterations;
     state.counters["carried"] = static_cast<double>(work.carried) / iterations;
+    state.counters["boxes"] = static_cast<double>(work.boxes) / iterations;
     // The rate counts the plain build's classifications: searching and sorting.
     if (settings.search == SplitterSearch::Plain)
         pIn->classified = static_cast<double>(work.scored + work.sorted) / iterations;
@@ -119,9 +133,14 @@ void buildPlain(benchmark::State& state, Input* pIn) {
     build(state, pIn, settings);
 }
 
-void buildFast(benchmark::State& state, Input* pIn, unsigned threads) {
+void buildFast(benchmark::State& state, Input* pIn, unsigned threads, size_t candidates) {
     BSPBuildSettings settings;
     settings.threads = threads;
+    settings.candidates = candidates;
+    // ORV_BENCH_GROUPS_MIN=N moves where counting in boxes starts, to measure
+    // where it pays.
+    if (const char* pMin = std::getenv("ORV_BENCH_GROUPS_MIN"))
+        settings.groupsMin = std::strtoull(pMin, nullptr, 10);
     build(state, pIn, settings);
 }
 
@@ -172,15 +191,26 @@ int main(int argc, char** argv) {
         if (in.plain)
             builds.push_back(benchmark::RegisterBenchmark(("Build/" + in.name + "/plain").c_str(),
                                                           buildPlain, &in));
-        builds.push_back(benchmark::RegisterBenchmark(("Build/" + in.name + "/fast1").c_str(),
-                                                      buildFast, &in, 1u));
-        builds.push_back(benchmark::RegisterBenchmark(("Build/" + in.name + "/fast2").c_str(),
-                                                      buildFast, &in, 2u));
+        for (unsigned threads : {1u, 2u}) {
+            const std::string name = "Build/" + in.name + "/fast" + std::to_string(threads);
+            builds.push_back(
+                benchmark::RegisterBenchmark(name.c_str(), buildFast, &in, threads, size_t{0}));
+        }
+        if (in.bounded) {
+            for (unsigned threads : {1u, 2u}) {
+                const std::string name =
+                    "Build/" + in.name + "/bounded64x" + std::to_string(threads);
+                builds.push_back(benchmark::RegisterBenchmark(name.c_str(), buildFast, &in, threads,
+                                                              size_t{64}));
+            }
+        }
         for (auto* b : builds) {
             b->Unit(benchmark::kMillisecond);
             b->UseRealTime();
         }
-        if (in.plain) builds[0]->Iterations(1);
+        if (in.plain || large()) builds[0]->Iterations(1);
+        if (large())
+            for (auto* b : builds) b->Iterations(1);
         if (in.name == "torus4k") {
             auto* f = benchmark::RegisterBenchmark("Search/torus4k/full", searchFull, &in);
             f->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

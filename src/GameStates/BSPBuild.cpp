@@ -15,6 +15,7 @@
 // The demo's weights; its keys 3 and 4 raise them between builds.
 float BSPTree::sSplitWeight = START_SPLIT_WEIGHT;
 float BSPTree::sBalanceWeight = START_BALANCE_WEIGHT;
+size_t BSPTree::sCandidates = 0;
 
 namespace {
 
@@ -75,6 +76,10 @@ struct Shared {
     std::atomic<size_t> nodeNum{0};
     std::atomic<size_t> left;  // triangles in lists still waiting for their nodes
     bool finished = false;
+    // Whether the build is made again from its input where sides built side
+    // by side give up (set when they do), rather than from copies of them.
+    bool restartable = false;
+    bool restart = false;
 
     Shared(const BSPBuildSettings& s, size_t given) : settings(s), search(s), left(given) {}
     // Also when a report unwinds the build (the fuzz targets' reports throw).
@@ -166,6 +171,7 @@ void NodeLoop::Run(std::vector<Pending>& stack, bool mayFork) {
         if (mayFork && forks(front, back)) {
             mayFork = false;
             if (buildSideBySide(front, back)) continue;
+            if (mShared.restart) return;
         }
         stack.push_back(std::move(back));
         stack.push_back(std::move(front));
@@ -184,8 +190,8 @@ size_t NodeLoop::chooseSplitter(Pending& job) {
     if (settings.search == SplitterSearch::Fast)
         return job.counts.ChooseSplitter(job.list, mShared.search);
     uint64_t scored = 0;
-    const size_t index =
-        PlainSplitterIndex(job.list, settings.splitWeight, settings.balanceWeight, &scored);
+    const size_t index = PlainSplitterIndex(job.list, settings.splitWeight, settings.balanceWeight,
+                                            &scored, settings.candidates);
     mShared.search.mScored.fetch_add(scored, std::memory_order_relaxed);
     return index;
 }
@@ -250,6 +256,10 @@ bool NodeLoop::sortAndCut(Pending& job, size_t splitIndex, const Plane& plane, c
     if (pInPlace != nullptr) {
         job.list.resize(write);
         pInPlace->list = std::move(job.list);
+    } else {
+        // Freed now, not when the node's step ends: sides built side by
+        // side would otherwise hold it all along.
+        std::vector<Triangle>().swap(job.list);
     }
     return true;
 }
@@ -274,8 +284,12 @@ bool NodeLoop::forks(const Pending& front, const Pending& back) const {
 bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
     Fork fork;
     fork.heldBase = mGrowth.held;
-    std::vector<Triangle> frontCopy = front.list;
-    std::vector<Triangle> backCopy = back.list;
+    // Copies to go on from in order, unless the build can be made again.
+    std::vector<Triangle> frontCopy, backCopy;
+    if (!mShared.restartable) {
+        frontCopy = front.list;
+        backCopy = back.list;
+    }
     const uint32_t childDepth = front.depth;
     const size_t leftBefore = mShared.left.load();
     Growth sideGrowth{mGrowth.limit, mGrowth.held, &fork};
@@ -303,6 +317,10 @@ bool NodeLoop::buildSideBySide(Pending& front, Pending& back) {
         BSPTree::FreeNode(*ppSlot[k]);
         *ppSlot[k] = nullptr;
     }
+    if (mShared.restartable) {
+        mShared.restart = true;
+        return false;
+    }
     mShared.left.store(leftBefore);
     front = Pending{childDepth, std::move(frontCopy), ppSlot[0], {}};
     back = Pending{childDepth, std::move(backCopy), ppSlot[1], {}};
@@ -315,6 +333,7 @@ BSPBuildSettings demoSettings(BSPProgressLine& line) {
     BSPBuildSettings settings;
     settings.splitWeight = BSPTree::sSplitWeight;
     settings.balanceWeight = BSPTree::sBalanceWeight;
+    settings.candidates = BSPTree::sCandidates;
     settings.progress = line.Callback();
     return settings;
 }
@@ -338,7 +357,18 @@ bool BSPTree::Build(const std::vector<Triangle>& list, const BSPBuildSettings& s
         if (IsDegenerate(tri)) ++mDegenerateNum;
         else work.push_back(tri);
     }
+    bool restart = false;
+    mpRestart = &restart;
     mpRoot = BuildNode(0, std::move(work), settings);
+    if (restart) {
+        // Sides built side by side gave up: the tree is made in order.
+        BSPBuildSettings inOrder = settings;
+        inOrder.forkMin = SIZE_MAX;
+        work.clear();
+        for (const Triangle& tri : list)
+            if (!IsDegenerate(tri)) work.push_back(tri);
+        mpRoot = BuildNode(0, std::move(work), inOrder);
+    }
     return true;
 }
 
@@ -349,22 +379,29 @@ BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list) {
 
 BSPNode* BSPTree::BuildNode(uint32_t depth, std::vector<Triangle> list,
                             const BSPBuildSettings& settings) {
+    bool* const pRestart = std::exchange(mpRestart, nullptr);
     // The subtree hangs from a holder until it is complete, so that a build
     // abandoned half way frees what it made.
     BSPNode holder;
     const size_t given = list.size();
     Shared shared(settings, given);
+    shared.restartable = pRestart != nullptr;
     NodeLoop loop(shared, Growth{GrowthLimit(given, settings.growthCap), given}, true);
     loop.mDepth = mDepth;
     std::vector<Pending> stack;
     stack.push_back(Pending{depth, std::move(list), &holder.mpFront, {}});
     loop.Run(stack, true);
+    if (shared.restart) {
+        *pRestart = true;
+        return nullptr;  // the holder frees what was made
+    }
     const size_t held = loop.mGrowth.held;
     const size_t heldMax = loop.mGrowth.limit;
     shared.Finish();
     if (settings.pWork != nullptr) {
         settings.pWork->scored += shared.search.mScored.load();
         settings.pWork->carried += shared.search.mCarried.load();
+        settings.pWork->boxes += shared.search.mBoxes.load();
         settings.pWork->sorted += loop.mSorted;
     }
     ORV_ASSERT_MESG(held <= heldMax, "Cutting would grow the tree past %zu triangles (%zu given)!!",
@@ -388,7 +425,8 @@ size_t BSPTree::ChooseSplitterIndex(const std::vector<Triangle>& list,
     bspsearch::Context search(settings);
     uint64_t scored = 0;
     if (settings.search == SplitterSearch::Plain)
-        return PlainSplitterIndex(list, settings.splitWeight, settings.balanceWeight, &scored);
+        return PlainSplitterIndex(list, settings.splitWeight, settings.balanceWeight, &scored,
+                                  settings.candidates);
     return bspsearch::ChooseSplitter(list, search, &scored);
 }
 

@@ -30,6 +30,7 @@ struct BSPBuildWork {
     uint64_t scored = 0;   // scoring splitter candidates
     uint64_t carried = 0;  // keeping carried counts up to date down chains
     uint64_t sorted = 0;   // sending each node's triangles to their sides
+    uint64_t boxes = 0;    // testing boxes of groups against candidate planes
 };
 
 // Everything a build takes besides its triangles: a value with the demo's
@@ -39,11 +40,19 @@ struct BSPBuildSettings {
     float splitWeight = START_SPLIT_WEIGHT;
     float balanceWeight = START_BALANCE_WEIGHT;
     SplitterSearch search = SplitterSearch::Fast;
+    // Candidates scored per node: 0 for every triangle of its list (the exact
+    // rule), else at most this many, spread over the list (CandidateAt). A
+    // bounded search builds a valid tree faster, not the exact rule's.
+    size_t candidates = 0;
     // Threads the build may use: 0 means one per core.
     unsigned threads = 0;
     // Lanes of the fast search's classification kernel: 0 for the widest the
     // processor runs in hardware, else 4, 8 or 16 (each runs on any machine).
     unsigned kernelWidth = 0;
+    // Lists at least this long (with as many candidates) are counted against
+    // a hierarchy of boxes over their triangles; below it one pass over the
+    // list costs less. SIZE_MAX turns the hierarchy off, 2 on everywhere.
+    size_t groupsMin = 1024;
     // The first node whose two sides both hold at least this many triangles
     // has them built side by side, on two threads.
     size_t forkMin = 512;
@@ -56,7 +65,6 @@ struct BSPBuildSettings {
     std::function<void(const BSPBuildProgress&)> progress;
     // Receives (adds) the classifications made; null when not wanted.
     BSPBuildWork* pWork = nullptr;
-    // (A bound on the candidates a node scores is the next option.)
 };
 
 #endif  // BSP_BUILD_H

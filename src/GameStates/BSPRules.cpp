@@ -7,11 +7,13 @@
 #include <cmath>
 
 size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
-                          uint64_t* pScored) {
+                          uint64_t* pScored, size_t bound) {
     const size_t n = list.size();
     float best = StartScore(n, splitWeight, balanceWeight);
     size_t bestIndex = 0;
-    for (size_t i = 0; i < n; ++i) {
+    const size_t m = CandidateNum(n, bound);
+    for (size_t k = 0; k < m; ++k) {
+        const size_t i = CandidateAt(k, n, bound);
         const Plane plane = CandidatePlane(list[i]);
         int32_t side[5] = {0, 0, 0, 0, 0};  // by classification
         for (size_t j = 0; j < n; ++j)
@@ -23,7 +25,7 @@ size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight, 
             bestIndex = i;
         }
     }
-    *pScored += n > 0 ? static_cast<uint64_t>(n) * (n - 1) : 0;
+    *pScored += n > 0 ? static_cast<uint64_t>(m) * (n - 1) : 0;
     return bestIndex;
 }
 

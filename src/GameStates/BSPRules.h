@@ -46,12 +46,22 @@ inline Plane CandidatePlane(const Triangle& tri) {
     return plane;
 }
 
-// The splitter rule as written: every candidate of list (two or more)
-// counted against every other triangle with ClassifyTriangle, scored, and
-// the lowest below StartScore chosen, the earliest on equal scores (index 0
-// when none beats it). Adds the classifications made to *pScored.
+// The candidates of a list of n: every triangle when bound is 0 or at least
+// n; else bound of them spread evenly over the list, the k-th at position
+// k n / bound (so always the first), as level editors' node builders pick a
+// few. The same list always gives the same candidates.
+inline size_t CandidateNum(size_t n, size_t bound) { return bound == 0 || bound >= n ? n : bound; }
+inline size_t CandidateAt(size_t k, size_t n, size_t bound) {
+    return bound == 0 || bound >= n ? k : static_cast<size_t>(static_cast<uint64_t>(k) * n / bound);
+}
+
+// The splitter rule as written: every candidate of list (two or more; the
+// bounded few when bound is not 0) counted against every other triangle
+// with ClassifyTriangle, scored, and the lowest below StartScore chosen, the
+// earliest on equal scores (index 0 when none beats it). Adds the
+// classifications made to *pScored.
 size_t PlainSplitterIndex(const std::vector<Triangle>& list, float splitWeight, float balanceWeight,
-                          uint64_t* pScored);
+                          uint64_t* pScored, size_t bound = 0);
 
 // ---------------------------------------------------------------------------
 // The cut

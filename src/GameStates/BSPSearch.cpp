@@ -3,6 +3,7 @@
 // the counts carried down chains, and the search on the build's threads.
 #include "BSPSearch.h"
 
+#include "BSPGroups.h"
 #include "ThreadPool.h"
 
 #include <algorithm>
@@ -27,48 +28,16 @@ constexpr size_t CHUNK = 8;
 // groups of lanes of every width, so no two threads share one.
 constexpr size_t DERIVE_CHUNK = 64;
 
-// The float bound of ClassifyTriangle's band: for a float s, s > EPSILON in
-// double exactly when s > bound, and s < -EPSILON exactly when s < -bound.
-float bandBound() {
-    float f = static_cast<float>(CLASSIFY_EPSILON);
-    while (static_cast<double>(f) > CLASSIFY_EPSILON) f = std::nextafter(f, 0.0f);
-    while (static_cast<double>(std::nextafter(f, 1.0f)) <= CLASSIFY_EPSILON)
-        f = std::nextafter(f, 1.0f);
-    return f;
-}
 // Read by every kernel call on every thread: on a cache line of its own, so
 // that no variable another thread writes shares it (one that did made the
 // two-thread build a quarter slower).
 struct alignas(64) Band {
     float value;
 };
-const Band sBand{bandBound()};
-
-struct Counts {
-    int32_t mFront, mBack, mCut;
-};
-
-// Candidate planes, in columns, and their counts: what carried counts are.
-struct PlaneColumns {
-    const float* pNx;
-    const float* pNy;
-    const float* pNz;
-    const float* pD;
-    int32_t* pFront;
-    int32_t* pBack;
-    int32_t* pCut;
-};
+const Band sBand{BandBound()};
+static_assert(sizeof(Plane) == 4 * sizeof(float), "planes are compared as four floats' bits");
 
 }  // namespace
-
-using CountFn = void (*)(const float* const* c, size_t begin, size_t end, const float* plane,
-                         Counts* pCounts);
-using DeriveFn = void (*)(const PlaneColumns& p, const Triangle& t, size_t begin, size_t end);
-
-struct Kernel {
-    CountFn count;
-    DeriveFn derive;
-};
 
 namespace {
 
@@ -111,14 +80,19 @@ namespace avx512 {
 #pragma GCC pop_options
 #endif
 
-const Kernel sKernel4 = {baseline::Count<4>, baseline::Derive<4>};
-const Kernel sKernel8 = {baseline::Count<8>, baseline::Derive<8>};
-const Kernel sKernel8Avx2 = {avx2::Count<8>, avx2::Derive<8>};
-const Kernel sKernel16 = {baseline::Count<16>, baseline::Derive<16>};
-const Kernel sKernel16Avx512 = {avx512::Count<16>, avx512::Derive<16>};
+const Kernel sKernel4 = {baseline::Count<4>, baseline::Derive<4>, baseline::CountGroups<4>,
+                         baseline::BoxSides};
+const Kernel sKernel8 = {baseline::Count<8>, baseline::Derive<8>, baseline::CountGroups<8>,
+                         baseline::BoxSides};
+const Kernel sKernel8Avx2 = {avx2::Count<8>, avx2::Derive<8>, avx2::CountGroups<8>, avx2::BoxSides};
+const Kernel sKernel16 = {baseline::Count<16>, baseline::Derive<16>, baseline::CountGroups<16>,
+                          baseline::BoxSides};
+const Kernel sKernel16Avx512 = {avx512::Count<16>, avx512::Derive<16>, avx512::CountGroups<16>,
+                                avx512::BoxSides};
 
-// The instance of a width (0: the widest) this processor runs best.
-const Kernel* kernelFor(unsigned width) {
+}  // namespace
+
+const Kernel* KernelFor(unsigned width) {
     __builtin_cpu_init();
     const bool avx512 = __builtin_cpu_supports("avx512f");
     const bool avx2 = __builtin_cpu_supports("avx2");
@@ -131,36 +105,7 @@ const Kernel* kernelFor(unsigned width) {
     }
 }
 
-// A list's corners as nine columns (x0 y0 z0 x1 ... z2), padded to whole
-// blocks of the widest kernel with NaN, which classifies as coplanar and so
-// counts nowhere.
-constexpr size_t PAD = 16;
-
-struct Columns {
-    std::vector<float> mCol[9];
-    size_t mNum = 0;
-    size_t mPadded = 0;
-
-    // Every stride-th triangle of list from first on, at most num of them.
-    void Load(const std::vector<Triangle>& list, size_t first = 0, size_t stride = 1,
-              size_t num = SIZE_MAX) {
-        mNum = std::min(num, (list.size() - first + stride - 1) / stride);
-        mPadded = (mNum + PAD - 1) / PAD * PAD;
-        for (int c = 0; c < 9; ++c)
-            mCol[c].assign(mPadded, std::numeric_limits<float>::quiet_NaN());
-        for (size_t i = 0; i < mNum; ++i) {
-            const Triangle& tri = list[first + i * stride];
-            for (int k = 0; k < 3; ++k) {
-                mCol[3 * k + 0][i] = tri.mPos[k].x;
-                mCol[3 * k + 1][i] = tri.mPos[k].y;
-                mCol[3 * k + 2][i] = tri.mPos[k].z;
-            }
-        }
-    }
-    void Pointers(const float** pCol) const {
-        for (int k = 0; k < 9; ++k) pCol[k] = mCol[k].data();
-    }
-};
+namespace {
 
 // The best (score, list position) so far. A candidate wins with a lower
 // score, or with an equal one from earlier in the list; nothing wins without
@@ -189,37 +134,94 @@ float scoreOf(const Counts& c, const Context& ctx) {
     return SplitterScore(c.mFront, c.mBack, c.mCut, ctx.SplitWeight(), ctx.BalanceWeight());
 }
 
-// Counts candidate i of list against every other triangle. With bound set,
-// gives up (returns false) at the end of a block once the partial score
-// cannot beat best, or is above beatenAbove (a score some candidate has):
-// every count only grows, so the full score could not win either.
-bool countCandidate(const std::vector<Triangle>& list, const Columns& cols, size_t i,
-                    const Plane& plane, const Context& ctx, bool bound, const Best& best,
-                    float beatenAbove, Counts* pOut, uint64_t* pWork) {
-    // The candidate itself is in the columns: take its own side off first,
-    // so every partial count stays at or below the final one.
-    Counts c{0, 0, 0};
-    switch (ClassifyTriangle(plane, list[i])) {
-    case TRI_FRONT: c.mFront = -1; break;
-    case TRI_BACK: c.mBack = -1; break;
-    case TRI_SPANNING: c.mCut = -1; break;
-    default: break;
+// Classifications and box tests made, per thread.
+struct Work {
+    uint64_t scored = 0;
+    uint64_t boxes = 0;
+};
+
+// A list laid out for counting candidates against it: flat columns in list
+// order, or groups with boxes (Groups) where the list is long enough for
+// whole groups to pay.
+class Layout {
+public:
+    Layout(const std::vector<Triangle>& list, bool grouped) : mGrouped(grouped) {
+        if (grouped) mGroups.Build(list);
+        else mCols.Load(list);
     }
-    const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
-    const float* col[9];
-    cols.Pointers(col);
-    const CountFn count = ctx.KernelToUse().count;
-    for (size_t begin = 0; begin < cols.mPadded; begin += BLOCK) {
-        const size_t end = std::min(cols.mPadded, begin + BLOCK);
-        count(col, begin, end, p, &c);
-        *pWork += end - begin;
-        if (bound && end < cols.mPadded) {
-            const float partial = scoreOf(c, ctx);
-            if (!best.Beaten(partial, i) || partial > beatenAbove) return false;
+    bool Grouped() const { return mGrouped; }
+
+    // Counts every triangle of the list but the candidate tri against its
+    // plane into *pOut. Gives up (false) once giveUp(partial counts) says so:
+    // at the end of a block of the flat columns, after any group decided.
+    template <typename GiveUp>
+    bool Count(const Triangle& tri, const Plane& plane, const Context& ctx, GiveUp&& giveUp,
+               Groups::Scratch* pScratch, Counts* pOut, Work* pWork) const {
+        // The candidate itself is among the triangles: its own side is taken
+        // off first, so every partial count stays at or below the final one.
+        Counts c{0, 0, 0};
+        switch (ClassifyTriangle(plane, tri)) {
+        case TRI_FRONT: c.mFront = -1; break;
+        case TRI_BACK: c.mBack = -1; break;
+        case TRI_SPANNING: c.mCut = -1; break;
+        default: break;
+        }
+        const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
+        if (mGrouped) {
+            GroupWork work;
+            const bool done = mGroups.Count(p, ctx.KernelToUse(), &c, pScratch, giveUp, &work);
+            pWork->scored += work.classified;
+            pWork->boxes += work.boxes;
+            *pOut = c;
+            return done;
+        }
+        const float* col[9];
+        mCols.Pointers(col);
+        const CountFn count = ctx.KernelToUse().count;
+        for (size_t begin = 0; begin < mCols.mPadded; begin += BLOCK) {
+            const size_t end = std::min(mCols.mPadded, begin + BLOCK);
+            count(col, begin, end, p, &c);
+            pWork->scored += end - begin;
+            if (end < mCols.mPadded && giveUp(c)) return false;
+        }
+        *pOut = c;
+        return true;
+    }
+
+private:
+    bool mGrouped;
+    Columns mCols;
+    Groups mGroups;
+};
+
+// For each candidate plane, the first one with the same bits (itself when
+// none): the two count every other triangle alike.
+std::vector<uint32_t> samePlanes(const std::vector<Plane>& planes) {
+    const size_t n = planes.size();
+    std::vector<uint32_t> same(n);
+    size_t size = 16;
+    while (size < 2 * n) size *= 2;
+    std::vector<uint32_t> table(size, UINT32_MAX);  // open addressing, candidate numbers
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t bits[4];
+        std::memcpy(bits, &planes[i], sizeof(bits));
+        uint64_t h = 0x9e3779b97f4a7c15ull;
+        for (uint32_t b : bits) h = (h ^ b) * 0xff51afd7ed558ccdull;
+        size_t slot = (h ^ (h >> 29)) & (size - 1);
+        same[i] = static_cast<uint32_t>(i);
+        for (;; slot = (slot + 1) & (size - 1)) {
+            const uint32_t j = table[slot];
+            if (j == UINT32_MAX) {
+                table[slot] = static_cast<uint32_t>(i);
+                break;
+            }
+            if (std::memcmp(&planes[j], &planes[i], sizeof(bits)) == 0) {
+                same[i] = j;
+                break;
+            }
         }
     }
-    *pOut = c;
-    return true;
+    return same;
 }
 
 }  // namespace
@@ -227,9 +229,11 @@ bool countCandidate(const std::vector<Triangle>& list, const Columns& cols, size
 Context::Context(const BSPBuildSettings& settings)
     : mSplitWeight(settings.splitWeight),
       mBalanceWeight(settings.balanceWeight),
-      mpKernel(kernelFor(settings.kernelWidth)),
+      mpKernel(KernelFor(settings.kernelWidth)),
       mThreads(settings.threads != 0 ? settings.threads
-                                     : std::max(1u, std::thread::hardware_concurrency())) {
+                                     : std::max(1u, std::thread::hardware_concurrency())),
+      mCandidates(settings.candidates),
+      mGroupsMin(settings.groupsMin) {
     ORV_ASSERT_PARM(mpKernel != nullptr);
 }
 
@@ -245,18 +249,22 @@ void Context::Run(const std::function<void(unsigned, unsigned)>& job) {
 
 size_t ChooseSplitter(const std::vector<Triangle>& list, Context& ctx, uint64_t* pCounted) {
     const size_t n = list.size();
-    uint64_t work = 0;
+    Work work;
     // Adds the classifications made to the build's figures on every return.
     struct Tally {
         Context& ctx;
-        uint64_t& work;
+        Work& work;
         uint64_t* pOut;
         ~Tally() {
-            if (pOut != nullptr) *pOut = work;
-            ctx.mScored.fetch_add(work, std::memory_order_relaxed);
+            if (pOut != nullptr) *pOut = work.scored;
+            ctx.mScored.fetch_add(work.scored, std::memory_order_relaxed);
+            ctx.mBoxes.fetch_add(work.boxes, std::memory_order_relaxed);
         }
     } tally{ctx, work, pCounted};
     if (n == 0) return 0;
+    // The candidates: every triangle, or the bounded search's few, by number.
+    const size_t m = CandidateNum(n, ctx.Candidates());
+    auto at = [&](size_t t) { return CandidateAt(t, n, ctx.Candidates()); };
     // With both weights non-negative a score only grows with its counts.
     const bool bound = ctx.BalanceWeight() >= 0.0f && ctx.SplitWeight() >= 0.0f;
     const float none = scoreOf(Counts{0, 0, 0}, ctx);
@@ -271,51 +279,70 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, Context& ctx, uint64_t*
         const Plane plane = CandidatePlane(list[0]);
         int32_t side[5] = {0, 0, 0, 0, 0};
         for (size_t j = 1; j < n; ++j) ++side[ClassifyTriangle(plane, list[j])];
-        work += n - 1;
+        work.scored += n - 1;
         first.Offer(scoreOf(Counts{side[TRI_FRONT], side[TRI_BACK], side[TRI_SPANNING]}, ctx), 0);
     }
-    if (hopeless(1, first)) return first.Index();
+    if (m < 2 || hopeless(at(1), first)) return first.Index();
 
-    Columns cols;
-    cols.Load(list);
-    // Each candidate's plane, computed once for the sample and the search
-    // when there is a sample.
+    const Layout layout(list, ctx.Grouped(n, m));
+    // Each candidate's plane, computed once for the sample, the search and
+    // the planes' duplicates when there is a sample.
     std::vector<Plane> planes;
-    auto planeOf = [&](size_t i) { return planes.empty() ? CandidatePlane(list[i]) : planes[i]; };
+    std::vector<uint32_t> same;
+    auto planeOf = [&](size_t t) {
+        return planes.empty() ? CandidatePlane(list[at(t)]) : planes[t];
+    };
 
-    // Candidate i is given up once its partial score cannot beat the best so
-    // far (a lower score, or an equal one from later in the list).
-    auto scan = [&](size_t i, Best& best, float beatenAbove, uint64_t& counted) {
+    // Candidate t is given up once its partial score cannot beat the best so
+    // far (a lower score, or an equal one from later in the list), or is
+    // above beatenAbove (a score some candidate has): every count only
+    // grows, so the full score could not win either.
+    auto scan = [&](size_t t, Best& best, float beatenAbove, Groups::Scratch& scratch, Work& w) {
+        const size_t i = at(t);
         if (best.mFound && i == best.mIndex) return;
+        const Plane plane = planeOf(t);
+        // A plane the same as an earlier candidate's counts every other
+        // triangle alike; where the two candidates' own triangles classify
+        // alike too, the counts are equal and the earlier one stays.
+        if (!same.empty() && same[t] != t &&
+            ClassifyTriangle(plane, list[i]) == ClassifyTriangle(plane, list[at(same[t])]))
+            return;
+        auto giveUp = [&](const Counts& c) {
+            if (!bound) return false;
+            const float partial = scoreOf(c, ctx);
+            return !best.Beaten(partial, i) || partial > beatenAbove;
+        };
         Counts c;
-        if (countCandidate(list, cols, i, planeOf(i), ctx, bound, best, beatenAbove, &c, &counted))
+        if (layout.Count(list[i], plane, ctx, giveUp, &scratch, &c, &w))
             best.Offer(scoreOf(c, ctx), i);
     };
+    Groups::Scratch scratch;
     // A low score early makes the early stop bite: the candidate that does
     // best against a sample of the list is counted in full next.
-    if (bound && n >= SAMPLE_MIN) {
-        planes.resize(n);
-        for (size_t i = 0; i < n; ++i) planes[i] = CandidatePlane(list[i]);
+    if (bound && m >= SAMPLE_MIN) {
+        planes.resize(m);
+        for (size_t t = 0; t < m; ++t) planes[t] = CandidatePlane(list[at(t)]);
+        same = samePlanes(planes);
         Columns sample;
         sample.Load(list, 0, n / SAMPLE_NUM, SAMPLE_NUM);
         const float* col[9];
         sample.Pointers(col);
         const CountFn count = ctx.KernelToUse().count;
         Best guess{inf};
-        for (size_t i = 1; i < n; ++i) {
-            const Plane& plane = planes[i];
+        for (size_t t = 1; t < m; ++t) {
+            const Plane& plane = planes[t];
             const float p[4] = {plane.mNormal.x, plane.mNormal.y, plane.mNormal.z, plane.mD};
             Counts c{0, 0, 0};
             count(col, 0, sample.mPadded, p, &c);
-            guess.Offer(scoreOf(c, ctx), i);
+            guess.Offer(scoreOf(c, ctx), t);
         }
-        work += static_cast<uint64_t>(n) * sample.mPadded;
-        if (guess.mFound) scan(guess.mIndex, first, inf, work);
+        work.scored += static_cast<uint64_t>(m) * sample.mPadded;
+        if (guess.mFound) scan(guess.mIndex, first, inf, scratch, work);
     }
 
     if (n < PARALLEL_MIN || ctx.Threads() <= 1) {
         Best best = first;
-        for (size_t i = 1; i < n && !hopeless(i, best); ++i) scan(i, best, inf, work);
+        for (size_t t = 1; t < m && !hopeless(at(t), best); ++t) scan(t, best, inf, scratch, work);
         return best.Index();
     }
 
@@ -328,17 +355,18 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, Context& ctx, uint64_t*
     Best result = first;
     ctx.Run([&](unsigned, unsigned) {
         Best best = first;
-        uint64_t counted = 0;
+        Work counted;
+        Groups::Scratch own;
         bool stop = false;
         while (!stop) {
             const size_t begin = next.fetch_add(CHUNK, std::memory_order_relaxed);
-            if (begin >= n) break;
-            for (size_t i = begin; i < std::min(n, begin + CHUNK); ++i) {
-                if (hopeless(i, best)) {
+            if (begin >= m) break;
+            for (size_t t = begin; t < std::min(m, begin + CHUNK); ++t) {
+                if (hopeless(at(t), best)) {
                     stop = true;
                     break;
                 }
-                scan(i, best, shared.load(std::memory_order_relaxed), counted);
+                scan(t, best, shared.load(std::memory_order_relaxed), own, counted);
                 float seen = shared.load(std::memory_order_relaxed);
                 while (bound && best.mFound && best.mScore < seen &&
                        !shared.compare_exchange_weak(seen, best.mScore)) {
@@ -347,7 +375,8 @@ size_t ChooseSplitter(const std::vector<Triangle>& list, Context& ctx, uint64_t*
         }
         std::lock_guard<std::mutex> lock(resultMutex);
         result.Merge(best);
-        work += counted;
+        work.scored += counted.scored;
+        work.boxes += counted.boxes;
     });
     return result.Index();
 }
@@ -375,19 +404,22 @@ size_t CarriedCounts::ChooseSplitter(const std::vector<Triangle>& list, Context&
 
 size_t CarriedCounts::countAll(const std::vector<Triangle>& list, Context& ctx) {
     const size_t n = list.size();
-    Columns cols;
-    cols.Load(list);
+    const Layout layout(list, ctx.Grouped(n, n));
     resize(n);
     std::atomic<size_t> next{0};
+    std::mutex workMutex;
+    Work total;
     auto job = [&](unsigned, unsigned) {
-        uint64_t work = 0;
+        Work work;
+        Groups::Scratch scratch;
         for (;;) {
             const size_t first = next.fetch_add(CHUNK, std::memory_order_relaxed);
             if (first >= n) break;
             for (size_t i = first; i < std::min(n, first + CHUNK); ++i) {
                 const Plane plane = CandidatePlane(list[i]);
                 Counts c;
-                countCandidate(list, cols, i, plane, ctx, false, Best{0.0f}, 0.0f, &c, &work);
+                layout.Count(
+                    list[i], plane, ctx, [](const Counts&) { return false; }, &scratch, &c, &work);
                 mNx[i] = plane.mNormal.x;
                 mNy[i] = plane.mNormal.y;
                 mNz[i] = plane.mNormal.z;
@@ -397,10 +429,14 @@ size_t CarriedCounts::countAll(const std::vector<Triangle>& list, Context& ctx) 
                 mCut[i] = c.mCut;
             }
         }
+        std::lock_guard<std::mutex> lock(workMutex);
+        total.scored += work.scored;
+        total.boxes += work.boxes;
     };
     if (n < PARALLEL_MIN) job(0, 1);
     else ctx.Run(job);
-    ctx.mScored.fetch_add(static_cast<uint64_t>(n) * cols.mPadded, std::memory_order_relaxed);
+    ctx.mScored.fetch_add(total.scored, std::memory_order_relaxed);
+    ctx.mBoxes.fetch_add(total.boxes, std::memory_order_relaxed);
     return choose(ctx);
 }
 
@@ -417,7 +453,9 @@ CarriedCounts CarriedCounts::ForChild(const std::vector<Triangle>& list,
                                       size_t keepNum, Context& ctx) {
     CarriedCounts child;
     const size_t n = list.size();
-    const bool chain = keepNum >= CARRY_MIN && (n - keepNum) * CHAIN_RATIO <= keepNum;
+    // Carried counts hold every candidate's: a bounded search carries none.
+    const bool chain =
+        ctx.Candidates() == 0 && keepNum >= CARRY_MIN && (n - keepNum) * CHAIN_RATIO <= keepNum;
     if (chain && !empty()) {
         derive(list, sides, keepSide, ctx);
         std::swap(child, *this);

@@ -1,12 +1,18 @@
 // BSPSearch.h - the fast splitter search. It picks exactly the splitter that
-// PlainSplitterIndex (BSPRules.h) picks, faster:
+// PlainSplitterIndex (BSPRules.h) picks, over the same candidates (every
+// triangle, or BSPBuildSettings::candidates of them), faster:
 //   - a list's corners are held as columns, and one candidate plane is tested
 //     against 4, 8 or 16 triangles at a time by one kernel template (any
 //     width on any machine; every width gives the same bits), with the same
 //     single-precision expressions as Plane::Distance;
+//   - long lists are counted against a hierarchy of boxes over groups of
+//     their triangles (BSPGroups.h): a box that a safe bound puts on one side
+//     of the band counts whole;
 //   - the candidate that does best on a sample of the list is counted first,
-//     and every other one is given up at the end of a block of triangles
-//     once its partial score cannot win;
+//     and every other one is given up (at the end of a block of triangles, or
+//     after a box decided) once its partial score cannot win; a candidate
+//     whose plane repeats an earlier one's is skipped where its own triangle
+//     classifies alike;
 //   - down a chain of nodes every candidate's counts are carried into the
 //     child that keeps most of the list (CarriedCounts): the triangles that
 //     left are subtracted instead of counting the whole list again;
@@ -43,6 +49,9 @@ public:
     float BalanceWeight() const { return mBalanceWeight; }
     const Kernel& KernelToUse() const { return *mpKernel; }
     unsigned Threads() const { return mThreads; }
+    size_t Candidates() const { return mCandidates; }
+    // Whether a list of n with m candidates is counted in groups.
+    bool Grouped(size_t n, size_t m) const { return n >= mGroupsMin && m >= mGroupsMin; }
 
     // Runs job(k, count) for every k below count on the build's count threads
     // and returns true; false, running nothing, with one thread or while the
@@ -56,12 +65,15 @@ private:
     float mBalanceWeight;
     const Kernel* mpKernel;
     unsigned mThreads;
+    size_t mCandidates;
+    size_t mGroupsMin;
 
 public:
     // The classifications made. Apart from the fields every search reads, so
     // that adding to them does not slow another thread's reads.
     alignas(64) std::atomic<uint64_t> mScored{0};
     std::atomic<uint64_t> mCarried{0};
+    std::atomic<uint64_t> mBoxes{0};
 };
 
 // The index of the splitter of list (two or more triangles): the lowest

@@ -52,6 +52,9 @@ public:
     // every other caller passes its own in BSPBuildSettings.
     static float sSplitWeight;    // 1.1 at start
     static float sBalanceWeight;  // 1.0 at start
+    // Candidates Build(list) scores per node (BSPBuildSettings::candidates):
+    // 0, every triangle, unless the demo's --candidates says otherwise.
+    static size_t sCandidates;
 
     BSPTree() = default;
     ~BSPTree() { Clear(); }
@@ -60,7 +63,7 @@ public:
 
     // Builds the tree from a copy of list (left unchanged) and returns true,
     // as the demo builds it: Build(list, settings) with the weights
-    // sSplitWeight and sBalanceWeight, on one thread per core, and with the
+    // sSplitWeight and sBalanceWeight (and sCandidates), on one thread per core, and with the
     // progress line of BSPProgressLine on standard output once the build has
     // run for half a second.
     bool Build(const std::vector<Triangle>& list);
@@ -169,6 +172,13 @@ public:
     uint32_t mFlags = 0;
     int32_t mDrawNum = 0;
     uint32_t mDegenerateNum = 0;
+
+private:
+    // Set by Build around its BuildNode: sides built side by side then keep
+    // no copy of their lists to go on in order from; where they give up,
+    // nothing is built, BuildNode returns null and sets *mpRestart, and
+    // Build makes the whole tree again in order from its own input.
+    bool* mpRestart = nullptr;
 };
 
 template <typename NodeVisitor>

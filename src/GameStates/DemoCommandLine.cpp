@@ -39,6 +39,17 @@ const KeyHelp kExploreKeys[] = {
 
 const char* const kUsage = "usage: orvane [MESH]\n       orvane --help\n";
 
+// N of --candidates: digits only, at most a billion (more than any list).
+bool parseCount(const std::string& text, size_t* pOut) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long long value = std::stoull(text);
+    if (value > 1000000000ull) return false;
+    *pOut = static_cast<size_t>(value);
+    return true;
+}
+
 template <size_t N>
 void addSection(std::vector<std::string>& lines, const char* pHeading, const KeyHelp (&keys)[N]) {
     lines.push_back(pHeading);
@@ -54,8 +65,21 @@ void addSection(std::vector<std::string>& lines, const char* pHeading, const Key
 DemoOptions ParseDemoCommandLine(const std::vector<std::string>& args) {
     DemoOptions opt;
     bool options = true;  // until "--"
-    for (const std::string& a : args) {
-        if (options && a == "--") {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (options && (a == "--candidates" || a.rfind("--candidates=", 0) == 0)) {
+            const bool joined = a.size() > 12;
+            if (!joined && i + 1 == args.size()) {
+                opt.error = "--candidates needs a number";
+                return opt;
+            }
+            const std::string value = joined ? a.substr(13) : args[++i];
+            if (!parseCount(value, &opt.candidates)) {
+                opt.error =
+                    "--candidates needs a whole number from 0 to 1000000000, got '" + value + "'";
+                return opt;
+            }
+        } else if (options && a == "--") {
             options = false;
         } else if (options && (a == "--help" || a == "-h")) {
             opt.help = true;
@@ -90,6 +114,10 @@ std::string DemoHelpText() {
                        "                      Orvane's mesh text (.txt), or any format Assimp\n"
                        "                      reads (OBJ, PLY, STL, glTF, ...), converted in\n"
                        "                      memory as orvane-bsp convert does\n"
+                       "  --candidates N      score at most N candidate splitters per node,\n"
+                       "                      spread over its list: a faster build of a valid\n"
+                       "                      tree, not the exact rule's (0, the default:\n"
+                       "                      every triangle)\n"
                        "  -h, --help          show this text and end\n"
                        "\n";
     for (const std::string& line : DemoKeyLines()) text += line + "\n";

@@ -3,6 +3,7 @@
 #ifndef BSP_DEMO_COMMAND_LINE_H
 #define BSP_DEMO_COMMAND_LINE_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,14 @@ struct DemoOptions {
     std::string meshPath;  // empty: the demo's own mesh
     bool help = false;     // --help or -h
     std::string error;     // a usage error, empty when the line is fine
+    // --candidates N: splitter candidates scored per node (0: all).
+    size_t candidates = 0;
 };
 
 // Reads the arguments after the program's name: at most one MESH, --help
-// (or -h), and "--" before a MESH that starts with "-". Anything else
-// starting with "-" is an unknown option.
+// (or -h), --candidates N (or --candidates=N; N a whole number), and "--"
+// before a MESH that starts with "-". Anything else starting with "-" is an
+// unknown option.
 DemoOptions ParseDemoCommandLine(const std::vector<std::string>& args);
 
 // The keys, one line each ("  Escape              quit"), in sections

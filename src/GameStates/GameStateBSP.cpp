@@ -86,6 +86,7 @@ int gameStateCommandLine(int argc, char** argv) {
         return 0;
     }
     sMeshArg = opt.meshPath;
+    BSPTree::sCandidates = opt.candidates;
     return -1;
 }
 

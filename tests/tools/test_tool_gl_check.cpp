@@ -84,6 +84,21 @@ TEST(ToolCheck, ConvertedRealMeshesPassAndFailReversed) {
     }
 }
 
+// A tree from a few candidates per node is still a BSP tree: its order
+// passes where the exact tree's does, and reversed it fails as that does.
+TEST(ToolCheck, ABoundedSearchsTreePassesAndFailsReversed) {
+    auto good = RunTool({"check", kDemo, "--candidates", "4", "--views", "9", "--size", "400x300"});
+    EXPECT_EQ(good.exitCode, 0) << good.out << good.err;
+    auto l = lines(good.out);
+    ASSERT_FALSE(l.empty());
+    EXPECT_EQ(l[0], kDemo +
+                        ": 836 triangles, tree order against the depth buffer, 9 views at "
+                        "400x300, at most 4 candidates per node");
+    auto bad = RunTool({"check", kDemo, "--candidates", "4", "--views", "9", "--size", "400x300",
+                        "--order", "reversed"});
+    EXPECT_EQ(bad.exitCode, 1) << bad.out;
+}
+
 TEST(ToolCheck, BadArgumentsAndFilesAreRefused) {
     auto views = RunTool({"check", kDemo, "--views", "0"});
     EXPECT_EQ(views.exitCode, 1);

@@ -4,8 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
 #include "BSPBuild.h"
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "Tool.h"
 #include "ToolRun.h"
 
@@ -64,6 +69,26 @@ TEST(ToolStats, JsonParsesWithTheSameFigures) {
     EXPECT_EQ(j["root_back"], 4);
     EXPECT_GE(j["build_ms"].get<double>(), 0.0);
     EXPECT_GT(j["peak_memory_kib"].get<long>(), 0);
+}
+
+// One candidate per node is t0 at the root (the first of the list, always
+// among a bounded search's few): t1 in front, t2 cut into one piece in front
+// and two behind.
+TEST(ToolStats, OneCandidatePerNodeTakesTheFirstTriangleAsTheRoot) {
+    auto r = RunTool({"stats", kHand, "--candidates", "1", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["candidates"], 1);
+    EXPECT_EQ(j["root_front"], 2);
+    EXPECT_EQ(j["root_back"], 2);
+    EXPECT_EQ(j["stored"], 5);
+    auto text = RunTool({"stats", kHand, "--candidates", "1"});
+    EXPECT_NE(text.out.find("\ncandidates per node: at most 1\ntriangles in: 4\n"),
+              std::string::npos)
+        << text.out;
+    auto bad = RunTool({"stats", kHand, "--candidates", "-1"});
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_NE(bad.err.find("--candidates"), std::string::npos) << bad.err;
 }
 
 // With cuts half as costly, t2 scores 2 * 0.5 = 1.0 against t0's 1.5 and
@@ -220,7 +245,38 @@ TEST(ToolStats, HelpOnEverySubcommand) {
         auto r = RunTool({pCmd, "--help"});
         EXPECT_EQ(r.exitCode, 0) << pCmd;
         EXPECT_NE(r.out.find(std::string("orvane-bsp ") + pCmd), std::string::npos) << r.out;
+        // Every command that builds a tree takes a bound on its candidates.
+        const bool builds = std::string(pCmd) != "convert";
+        EXPECT_EQ(r.out.find("--candidates N") != std::string::npos, builds) << pCmd;
     }
+}
+
+// Each command that builds a tree builds the bounded one when asked: the dot
+// file of the hand mesh with one candidate a node has t0's plane (z = 0)
+// at its root, where the exact tree has t1's (z = 1).
+TEST(ToolStats, DotAndSweepBuildTheBoundedTree) {
+    orvtest::TempDir dir;
+    auto exact = RunTool({"dot", kHand, dir.Path("exact.dot")});
+    auto bounded = RunTool({"dot", kHand, dir.Path("bounded.dot"), "--candidates", "1"});
+    ASSERT_EQ(exact.exitCode, 0) << exact.err;
+    ASSERT_EQ(bounded.exitCode, 0) << bounded.err;
+    auto read = [](const std::string& path) {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_NE(read(dir.Path("exact.dot")), read(dir.Path("bounded.dot")));
+    auto sweep = RunTool(
+        {"sweep", kHand, "--split", "1.1:1.1:1", "--balance", "1:1:1", "--candidates", "1"});
+    ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
+    auto stats = RunTool({"stats", kHand, "--candidates", "1", "--json"});
+    const nlohmann::json j = nlohmann::json::parse(stats.out);
+    // The sweep's one row holds the bounded tree's mean leaf depth and root
+    // balance (1.5, 2 front, 2 back; exact: 2.0, 0, 4).
+    char tail[64];
+    std::snprintf(tail, sizeof(tail), ",%.4f,%d,%d,", j["mean_leaf_depth"].get<double>(),
+                  j["root_front"].get<int>(), j["root_back"].get<int>());
+    EXPECT_NE(sweep.out.find(tail), std::string::npos) << tail << "\n" << sweep.out;
+    EXPECT_EQ(j["root_front"], 2);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "BSPBuild.h"
 #include "BSPProgress.h"
+#include "BSPRules.h"
 #include "BSPTree.h"
 #include "ChildProcess.h"
 #include "MeshFiles.h"
@@ -220,6 +221,87 @@ TEST(BuildIdentity, LargeInputsWhenAskedFor) {
                     {1, 2});
     expectIdentical({"torus 4k", orvtest::Torus(64, 32)}, BSPBuildSettings(), {1, 2});
     expectIdentical({"sphere 2k", orvtest::Sphere(32, 32)}, BSPBuildSettings(), {1, 2});
+    // The plain search takes minutes here; the fast one's kernel widths and
+    // thread counts all agree with it.
+    expectIdentical({"terrain 100k", orvtest::Terrain(224)}, BSPBuildSettings(), {1, 2});
+}
+
+// Every way of counting a candidate: against the hierarchy of boxes from the
+// smallest lists on, and never; the scenes hold lists long enough for the
+// sampled first candidate and the skip of repeated planes.
+TEST(BuildIdentity, CountingInBoxesOrFlatGivesTheSameTree) {
+    const Scene scenes[] = {{"soup 1k", orvtest::RandomSoup(12, 1000, 1.0f, 0.2f)},
+                            {"terrain 2k", orvtest::Terrain(32)},
+                            {"torus 1k", orvtest::Torus(32, 16)},
+                            {"sphere with grown facets", sphereWithGrownFacets()},
+                            {"parallel stack", orvtest::ParallelStack(300, 0.1f)}};
+    for (size_t groupsMin : {size_t{2}, size_t{SIZE_MAX}}) {
+        BSPBuildSettings settings;
+        settings.groupsMin = groupsMin;
+        for (const Scene& scene : scenes) expectIdentical(scene, settings);
+        settings.splitWeight = 0.0f;
+        expectIdentical(scenes[0], settings, {1, 2});
+    }
+    // Degenerate triangles and triangles far from the rest, in boxes.
+    std::vector<Triangle> odd = orvtest::RandomSoup(13, 600, 1.0f, 0.4f);
+    for (size_t i = 0; i < odd.size(); i += 31) odd[i].mPos[2] = odd[i].mPos[1];
+    for (size_t i = 7; i < odd.size(); i += 97) odd[i].mPos[0] = Vec3(3e4f, -2e4f, 1e4f);
+    BSPBuildSettings boxes;
+    boxes.groupsMin = 2;
+    expectIdentical({"soup with degenerate and distant triangles", odd}, boxes);
+}
+
+// Candidates whose planes are equal bit for bit: the plane of a triangle
+// reaching far along a diagonal does not see its third corner move by less
+// than the rounding of the far corner's coordinates, so A and B share their
+// plane while B lies behind its band and A on it. B then has one triangle
+// fewer behind it than A (A counts B; B does not count itself) and wins;
+// a stack of parallel triangles on both sides scores worse than either.
+TEST(BuildIdentity, ARepeatedPlaneIsCountedWhenItsOwnTriangleClassifiesApart) {
+    const float far = 300000.0f;
+    const Triangle a(Vec3(far, -far, 0.0f), Vec3(far, -far, 1.0f), Vec3(0.0f, 0.0f, 0.0f));
+    const Triangle b(Vec3(far, -far, 0.0f), Vec3(far, -far, 1.0f),
+                     Vec3(1.0f / 128, 1.0f / 128, 0.0f));
+    const Plane plane = CandidatePlane(a), planeB = CandidatePlane(b);
+    ASSERT_EQ(std::memcmp(&plane, &planeB, sizeof(Plane)), 0);
+    ASSERT_EQ(ClassifyTriangle(plane, a), TRI_COPLANAR);
+    ASSERT_NE(ClassifyTriangle(plane, b), TRI_COPLANAR);
+    std::vector<Triangle> tris = {a, b};
+    const Vec3 step = plane.mNormal * 0.5f;
+    for (int j = 1; j <= 130; ++j) {
+        for (float side : {1.0f, -1.0f}) {
+            const Vec3 q = step * (side * static_cast<float>(j));
+            tris.emplace_back(q, q + Vec3(0.0f, 0.0f, 1.0f), q + Vec3(1.0f, -1.0f, 0.0f));
+        }
+    }
+    BSPTree want;
+    want.Build(tris, plainSearch(BSPBuildSettings()));
+    ASSERT_EQ(want.Root()->mTriList.size(), 2u) << "B is the splitter, A lies in its plane";
+    expectIdentical({"repeated plane", tris});
+}
+
+// A bounded search scores a few candidates per node: not the exact rule's
+// tree, but the fast search must still pick what the plain search picks among
+// those few, on every path, and so build the same tree each time.
+TEST(BuildIdentity, ABoundedSearchAgreesWithThePlainOneOverTheSameCandidates) {
+    const Scene scenes[] = {{"soup 1k", orvtest::RandomSoup(14, 1000, 1.0f, 0.2f)},
+                            {"terrain 2k", orvtest::Terrain(32)},
+                            {"sphere 600", orvtest::Sphere(20, 16)}};
+    for (size_t candidates : {size_t{1}, size_t{7}, size_t{64}, size_t{300}}) {
+        for (size_t groupsMin : {size_t{2}, size_t{SIZE_MAX}}) {
+            BSPBuildSettings settings;
+            settings.candidates = candidates;
+            settings.groupsMin = groupsMin;
+            for (const Scene& scene : scenes) expectIdentical(scene, settings, {1, 2});
+        }
+    }
+    // Bounded, the tree differs from the exact one.
+    BSPTree exact, bounded;
+    BSPBuildSettings few;
+    few.candidates = 4;
+    exact.Build(scenes[0].tris);
+    bounded.Build(scenes[0].tris, few);
+    EXPECT_NE(difference(exact, bounded), "");
 }
 
 TEST(BuildIdentity, SubtreesBuiltSideBySideFromTheRoot) {
@@ -263,6 +345,23 @@ TEST(BuildIdentity, AGrowthRefusedInOrderIsRefusedAlikeWhenSidesAreBuiltSideBySi
         << inOrder.out;
     EXPECT_EQ(sideBySide.exitCode, inOrder.exitCode);
     EXPECT_EQ(sideBySide.out, inOrder.out);
+}
+
+TEST(BuildIdentity, TheDemosBuildScoresTheCandidatesItsCommandLineGave) {
+    // Build(list) reads BSPTree::sCandidates, which orvane --candidates sets.
+    const std::vector<Triangle> tris = orvtest::RandomSoup(8, 600, 1.0f, 0.3f);
+    BSPBuildSettings few;
+    few.candidates = 5;
+    BSPTree want;
+    want.Build(tris, few);
+    BSPTree::sCandidates = 5;
+    BSPTree got;
+    got.Build(tris);
+    BSPTree::sCandidates = 0;
+    EXPECT_EQ(difference(want, got), "");
+    BSPTree exact;
+    exact.Build(tris);
+    EXPECT_NE(difference(want, exact), "");
 }
 
 TEST(BuildIdentity, TheComparisonSeesADifferentWeightAsADifferentTree) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "BSPBuild.h"
 #include "BSPTree.h"
 #include "Shapes.h"
 
@@ -17,6 +18,7 @@ namespace {
 struct Scene {
     std::string name;
     std::vector<Triangle> tris;
+    BSPBuildSettings settings{};
 };
 
 std::vector<Scene> scenes() {
@@ -31,6 +33,17 @@ std::vector<Scene> scenes() {
     // cutting copies to every piece and drawing never reads.
     for (Scene& s : out)
         for (size_t i = 0; i < s.tris.size(); ++i) s.tris[i].mClr[1].x = static_cast<float>(i);
+    // A bounded search builds other trees of the same scenes, which must
+    // hold the same properties.
+    const size_t exact = out.size();
+    for (size_t candidates : {1u, 3u, 40u}) {
+        for (size_t k = 0; k < exact; ++k) {
+            Scene bounded = out[k];
+            bounded.name += ", " + std::to_string(candidates) + " candidates a node";
+            bounded.settings.candidates = candidates;
+            out.push_back(bounded);
+        }
+    }
     return out;
 }
 
@@ -50,7 +63,7 @@ constexpr double kBand = 0.01 + 1e-4;
 TEST(TreeProperties, CuttingNeitherLosesNorAddsArea) {
     for (const Scene& scene : scenes()) {
         BSPTree tree;
-        tree.Build(scene.tris);
+        tree.Build(scene.tris, scene.settings);
         ASSERT_EQ(tree.DegenerateNum(), 0u) << scene.name;
         std::vector<double> pieceArea(scene.tris.size(), 0.0);
         tree.VisitNodes([&](const BSPNode& node, uint32_t) {
@@ -73,7 +86,7 @@ TEST(TreeProperties, CuttingNeitherLosesNorAddsArea) {
 TEST(TreeProperties, EveryTriangleLiesOnItsSideOfEveryAncestor) {
     for (const Scene& scene : scenes()) {
         BSPTree tree;
-        tree.Build(scene.tris);
+        tree.Build(scene.tris, scene.settings);
         // Flat records with parent links stand in for recursion.
         struct Entry {
             const BSPNode* pNode;
@@ -122,7 +135,7 @@ TEST(TreeProperties, EveryTriangleLiesOnItsSideOfEveryAncestor) {
 TEST(TreeProperties, NodesAreNonEmptyTypedFiniteAndTheDepthIsTheDeepest) {
     for (const Scene& scene : scenes()) {
         BSPTree tree;
-        tree.Build(scene.tris);
+        tree.Build(scene.tris, scene.settings);
         uint32_t deepest = 0;
         size_t stored = 0;
         tree.VisitNodes([&](const BSPNode& node, uint32_t depth) {

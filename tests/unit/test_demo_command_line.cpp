@@ -60,3 +60,22 @@ TEST(DemoCommandLine, HelpListsEveryKeyOfTheReadme) {
             << "README's key '" << row.first << "' (" << row.second << ") is not in --help";
     }
 }
+
+TEST(DemoCommandLine, CandidatesTakeAWholeNumberInEitherSpelling) {
+    EXPECT_EQ(parse({}).candidates, 0u);
+    const DemoOptions spaced = parse({"--candidates", "64", "mesh.obj"});
+    EXPECT_EQ(spaced.error, "");
+    EXPECT_EQ(spaced.candidates, 64u);
+    EXPECT_EQ(spaced.meshPath, "mesh.obj");
+    EXPECT_EQ(parse({"mesh.obj", "--candidates=256"}).candidates, 256u);
+    EXPECT_EQ(parse({"--candidates=0"}).candidates, 0u);
+    EXPECT_EQ(parse({"--candidates"}).error, "--candidates needs a number");
+    for (const char* bad : {"-4", "sixty", "1.5", "", "1000000001", "99999999999999999999"})
+        EXPECT_EQ(parse({"--candidates", bad}).error,
+                  std::string("--candidates needs a whole number from 0 to 1000000000, got '") +
+                      bad + "'");
+    // After "--" it is a mesh's name.
+    EXPECT_EQ(parse({"--", "--candidates"}).meshPath, "--candidates");
+    EXPECT_NE(DemoHelpText().find("\n  --candidates N      score at most N candidate"),
+              std::string::npos);
+}

@@ -5,6 +5,8 @@
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
+#include <CLI/CLI.hpp>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -49,6 +51,8 @@ struct Reported {};
 // The tree's progress line: ShowTreeProgress.
 bool sShowProgress = true;
 double sProgressDelay = BSPProgressLine::DELAY;
+// --candidates of the command that runs (one a process).
+size_t sCandidates = 0;
 
 // Runs fn with reports handed back: a report it makes (already printed on
 // standard output) becomes an Error "<what> (see the report above)". Other
@@ -167,7 +171,24 @@ void ShowTreeProgress(bool show, double delay) {
     sProgressDelay = delay;
 }
 
+void AddCandidatesOption(CLI::App* pCmd) {
+    pCmd->add_option("--candidates", sCandidates,
+                     "score at most N candidate splitters per node, spread over its list: a "
+                     "faster build of a valid tree, not the exact rule's (0: every triangle)")
+        ->type_name("N")
+        ->check(CLI::Range(0.0, 1e9))
+        ->capture_default_str();
+}
+
+size_t Candidates() { return sCandidates; }
+
+std::string CandidatesNote() {
+    return sCandidates == 0 ? std::string()
+                            : ", at most " + std::to_string(sCandidates) + " candidates per node";
+}
+
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list, BSPBuildSettings settings) {
+    settings.candidates = sCandidates;
     BSPProgressLine line(sProgressDelay);
     if (sShowProgress) settings.progress = line.Callback();
     reportsAsError(sMeshPath + ": the tree's construction stopped",

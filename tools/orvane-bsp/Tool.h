@@ -63,8 +63,17 @@ void WriteFile(const std::string& path, const std::string& text);
 // beside sweep's own progress bar.
 void ShowTreeProgress(bool show, double delay = BSPProgressLine::DELAY);
 
+// Adds --candidates N to cmd: every build of the command then scores at most
+// N candidate splitters per node, spread over its list (a valid tree, faster,
+// not the exact rule's); 0, the default, scores every triangle.
+void AddCandidatesOption(CLI::App* pCmd);
+// The --candidates given (0 when none), and its wording in a report:
+// ", at most N candidates per node", or nothing for the exact rule.
+size_t Candidates();
+std::string CandidatesNote();
+
 // Builds tree over list as settings say (by default, the demo's starting
-// weights), with the progress line where it is shown. A report of the tree,
+// weights, with --candidates), with the progress line where it is shown. A report of the tree,
 // printed on standard output, becomes an Error naming the mesh file last read
 // by LoadTriangles.
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list,

@@ -35,8 +35,9 @@ int check(const CheckOptions& opt) {
 
     OffscreenGL gl(width, height);
     if (!gl.Ok()) throw Error("no offscreen OpenGL context: " + gl.Error());
-    std::printf("%s: %zu triangles, %s order against the depth buffer, %zu views at %dx%d\n",
-                opt.mesh.c_str(), list.size(), OrderName(order), views.size(), width, height);
+    std::printf("%s: %zu triangles, %s order against the depth buffer, %zu views at %dx%d%s\n",
+                opt.mesh.c_str(), list.size(), OrderName(order), views.size(), width, height,
+                CandidatesNote().c_str());
     double worst = 1.0;
     size_t worstIndex = 0, failed = 0;
     for (size_t i = 0; i < views.size(); ++i) {
@@ -92,6 +93,7 @@ void AddCheck(CLI::App& app, int* pStatus) {
                      "that walk reversed")
         ->check(OrderText(false))
         ->capture_default_str();
+    AddCandidatesOption(pCmd);
     pCmd->callback([pStatus] { *pStatus = check(sOpt); });
 }
 

@@ -56,6 +56,7 @@ void AddDot(CLI::App& app, int* pStatus) {
         "depth; edges are labelled front and back.");
     pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
     pCmd->add_option("OUT", sOpt.out, "Graphviz file to write")->required();
+    AddCandidatesOption(pCmd);
     pCmd->callback([pStatus] {
         CheckWritable(sOpt.out);
         std::vector<Triangle> list = LoadTriangles(sOpt.mesh);

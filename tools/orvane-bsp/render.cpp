@@ -77,6 +77,7 @@ void AddRender(CLI::App& app, int* pStatus) {
                      "mesh's order with the depth buffer")
         ->check(OrderText(true))
         ->capture_default_str();
+    AddCandidatesOption(pCmd);
     pCmd->callback([pStatus] {
         render(sOpt);
         *pStatus = 0;

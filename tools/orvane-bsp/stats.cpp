@@ -34,6 +34,7 @@ void printText(const std::string& mesh, const Figures& f, long peakKiB) {
     std::printf("mesh: %s\n", mesh.c_str());
     std::printf("split weight: %s\n", ShortFloat(f.splitWeight).c_str());
     std::printf("balance weight: %s\n", ShortFloat(f.balanceWeight).c_str());
+    if (Candidates() != 0) std::printf("candidates per node: at most %zu\n", Candidates());
     std::printf("triangles in: %u\n", f.trianglesIn);
     std::printf("left out as degenerate: %u\n", f.degenerate);
     std::printf("stored after cutting: %u\n", f.stored);
@@ -53,6 +54,7 @@ void printJson(const std::string& mesh, const Figures& f, long peakKiB) {
     j["mesh"] = mesh;
     j["split_weight"] = std::stod(ShortFloat(f.splitWeight));
     j["balance_weight"] = std::stod(ShortFloat(f.balanceWeight));
+    j["candidates"] = Candidates();
     j["triangles_in"] = f.trianglesIn;
     j["degenerate"] = f.degenerate;
     j["stored"] = f.stored;
@@ -88,6 +90,7 @@ void AddStats(CLI::App& app, int* pStatus) {
         ->capture_default_str();
     pCmd->add_option("--balance-weight", sOpt.balanceWeight, "weight of the larger side of a plane")
         ->capture_default_str();
+    AddCandidatesOption(pCmd);
     pCmd->add_flag("--json", sOpt.json, "print the figures as one JSON object");
     pCmd->callback([pStatus] {
         if (!std::isfinite(sOpt.splitWeight) || !std::isfinite(sOpt.balanceWeight))

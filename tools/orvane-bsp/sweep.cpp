@@ -166,6 +166,7 @@ void AddSweep(CLI::App& app, int* pStatus) {
         ->required();
     pCmd->add_option("--csv", sOpt.csv, "CSV file to write");
     pCmd->add_option("--plot", sOpt.plot, "PNG file to draw the plot into");
+    AddCandidatesOption(pCmd);
     pCmd->callback([pStatus] {
         sweep(sOpt);
         *pStatus = 0;
