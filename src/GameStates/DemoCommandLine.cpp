@@ -37,7 +37,7 @@ const KeyHelp kExploreKeys[] = {
     {"H", "this list of keys in the window on / off"},
 };
 
-const char* const kUsage = "usage: orvane [MESH]\n       orvane --help\n";
+const char* const kUsage = "usage: orvane [--candidates N] [MESH]\n       orvane --help\n";
 
 // N of --candidates: digits only, at most a billion (more than any list).
 bool parseCount(const std::string& text, size_t* pOut) {

@@ -43,14 +43,15 @@ TEST(DemoCommandLine, MeshHelpAndUsageErrors) {
     EXPECT_EQ(parse({"-x", "--help"}).error, "unknown option '-x'");
     EXPECT_EQ(parse({"a.obj", "b.obj"}).error, "more than one mesh: 'b.obj'");
     EXPECT_EQ(parse({""}).error, "an empty mesh path");
-    EXPECT_EQ(DemoUsageError("unknown option '-x'"),
-              "orvane: unknown option '-x'\nusage: orvane [MESH]\n       orvane --help\n"
-              "Try 'orvane --help' for more.\n");
+    EXPECT_EQ(
+        DemoUsageError("unknown option '-x'"),
+        "orvane: unknown option '-x'\nusage: orvane [--candidates N] [MESH]\n       orvane --help\n"
+        "Try 'orvane --help' for more.\n");
 }
 
 TEST(DemoCommandLine, HelpListsEveryKeyOfTheReadme) {
     const std::string help = DemoHelpText();
-    EXPECT_EQ(help.rfind("usage: orvane [MESH]\n", 0), 0u);
+    EXPECT_EQ(help.rfind("usage: orvane [--candidates N] [MESH]\n", 0), 0u);
     auto rows = readmeKeys();
     ASSERT_GE(rows.size(), 11u);
     for (const auto& row : rows) {
