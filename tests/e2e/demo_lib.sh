@@ -132,10 +132,11 @@ explore_keep() {
         e2e_fail "cannot keep $1 as pictures/$2.png"
 }
 
-# explore_start   the demo on a display of its own, focused, its first
-#                 settled picture kept as the screenshot "start"
-# explore_quit    Escape ends it with status 0
-explore_start() {
+# demo_start_shown  the demo on a display of its own, focused, its first
+#                   settled picture kept as the screenshot "start"
+# demo_quit         Escape, held until the program has ended (a slow frame
+#                   cannot miss it), ends it with status 0
+demo_start_shown() {
     e2e_start_display
     e2e_start
     e2e_find_window
@@ -144,7 +145,7 @@ explore_start() {
     demo_settled_shot start
 }
 
-explore_quit() {
+demo_quit() {
     xdotool keydown Escape
     e2e_wait_exit 20
     xdotool keyup Escape || true

@@ -9,7 +9,7 @@ source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50
 
-explore_start
+demo_start_shown
 
 e2e_hold m demo_shot_differs depth start || e2e_fail "key M did not colour by depth"
 explore_like depth $MAX_OFF --colours 1
@@ -18,4 +18,4 @@ e2e_hold m demo_shot_differs pieces depth || e2e_fail "key M again did not show 
 explore_like pieces $MAX_OFF --colours 2
 e2e_hold m demo_shot_equals mesh start || e2e_fail "key M a third time did not give back the picture"
 
-explore_quit
+demo_quit

@@ -12,7 +12,7 @@ source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50
 
-explore_start
+demo_start_shown
 
 # A drag with a button held from (400, 300) by dx, dy pixels, until the
 # picture changes from the shot before (kept as NAME).
@@ -48,4 +48,4 @@ echo "behind: $own pixels under the text differ from the camera's own order"
 e2e_hold i demo_shot_differs unfrozen behind || e2e_fail "key I again did not change the picture"
 explore_like unfrozen $MAX_OFF --zoom -40 --zoom 150 --drag 300 20
 
-explore_quit
+demo_quit

@@ -12,7 +12,7 @@ source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50  # pixels that may differ from the offscreen reference
 
 read -r _ total _ depth < <(explore_ref --facts)
-explore_start
+demo_start_shown
 status=$(demo_last_status)
 e2e_expect_eq "the status line's depth" "$depth" "${status##*: }"
 
@@ -91,4 +91,4 @@ explore_keep played painter_4
 e2e_hold p demo_shot_equals drawing start || e2e_fail "key P again did not give back the picture"
 e2e_expect_eq "the status line after painting" "$status" "$(demo_last_status)"
 
-explore_quit
+demo_quit

@@ -8,7 +8,7 @@ source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 MAX_OFF=50
 
-explore_start
+demo_start_shown
 
 # F does nothing while no plane is shown. Key 2 goes down after it, so once
 # the outlines are gone the demo has seen F held; with F still held, the
@@ -29,4 +29,4 @@ e2e_hold u demo_shot_differs up front_back || e2e_fail "key U did not go back up
 explore_like up $MAX_OFF --plane F
 e2e_hold l demo_shot_equals hidden start || e2e_fail "key L again did not give back the picture"
 
-explore_quit
+demo_quit

@@ -13,7 +13,7 @@ for key in P N Space I M L 'F, B, U' T H; do
     grep -qE "^  $key +[a-z]" "$E2E_DIR/help" || e2e_fail "--help does not list key $key"
 done
 
-explore_start
+demo_start_shown
 
 e2e_hold t demo_shot_differs text start || e2e_fail "key T did not show the status line"
 explore_like text $MAX_OFF --text
@@ -25,4 +25,4 @@ explore_like keys $MAX_OFF --text --keys
 e2e_hold h demo_shot_equals text_again text || e2e_fail "key H again did not hide the keys"
 e2e_hold t demo_shot_equals plain start || e2e_fail "key T again did not give back the picture"
 
-explore_quit
+demo_quit
