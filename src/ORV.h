@@ -389,6 +389,10 @@ private:
     System();
     ~System();
     System(const System&) = delete;
+    // InitWindow's first steps on every platform: the size and instance
+    // kept, the title copied ("NONAME" for null), a previous window closed,
+    // not running.
+    void keepTitle(void* hInstance, const char* pTitle, uint32_t width, uint32_t height);
     System& operator=(const System&) = delete;
 
 public:
