@@ -67,7 +67,7 @@ async function stopRun() {
 // { path, bytes }) into its file system.
 async function startRun(args, files = []) {
   await stopRun();
-  const console = new Console();
+  const term = new Console();
   const canvas = document.createElement('canvas');
   canvas.id = 'canvas';
   canvas.width = 800;
@@ -87,28 +87,29 @@ async function startRun(args, files = []) {
     canvas,
     arguments: args,
     textFont,
-    stdout: (b) => console.put(b),
-    stderr: (b) => console.put(b),
-    print: (t) => console.putLine(t),
-    printErr: (t) => console.putLine(t),
+    stdout: (b) => term.put(b),
+    stderr: (b) => term.put(b),
+    // Emscripten's own messages are the browser console's, not the program's.
+    print: (t) => console.log(t),
+    printErr: (t) => console.warn(t),
     preRun: [(m) => {
       m.FS.mkdir(MESH_DIR);
       for (const f of files) m.FS.writeFile(f.path, f.bytes);
     }],
     onFrame: (counter) => {
       if (page.state === 'loading') setState('running');
-      statusLine.textContent = console.current();
+      statusLine.textContent = term.current();
       countFrame(counter);
     },
     onEnded: (status, report) => {
       setState(report ? 'report' : 'ended');
-      if (report) showReport(console.text());
+      if (report) showReport(term.text());
       ended();
     },
     onAbort: (what) => {
-      console.putLine(`The program stopped: ${what}`);
+      term.putLine(`The program stopped: ${what}`);
       setState('report');
-      showReport(console.text());
+      showReport(term.text());
       ended();
     },
   });
@@ -159,7 +160,11 @@ async function openAddress(name) {
   await openMesh(name, new Uint8Array(await response.arrayBuffer()), new Map(), base);
 }
 
-$('file').addEventListener('change', (e) => openFiles(e.target.files));
+$('file').addEventListener('change', async (e) => {
+  const files = Array.from(e.target.files);
+  e.target.value = '';  // the next pick is a new choice, even of the same file
+  await openFiles(files);
+});
 document.addEventListener('dragover', (e) => e.preventDefault());
 document.addEventListener('drop', (e) => {
   e.preventDefault();
