@@ -28,12 +28,19 @@ import traceback
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 WIDTH, HEIGHT = 800, 600
 MODELS = '/usr/share/assimp/models'
 WUSON = os.path.join(MODELS, 'OBJ/WusonOBJ.obj')
 HOUSE = os.path.join(MODELS, 'IFC/AC14-FZK-Haus.ifc')
+# One file of each other format the page reads (the glTF file with its
+# buffer and texture beside it).
+FORMATS = ['STL/Spider_ascii.stl', 'PLY/Wuson.ply', 'glTF2/BoxTextured-glTF/BoxTextured.gltf',
+           'glTF2/BoxTextured-glTF-Binary/BoxTextured.glb']
+SERVED = [WUSON, HOUSE] + [os.path.join(MODELS, f) for f in FORMATS] + [
+    os.path.join(MODELS, 'glTF2/BoxTextured-glTF', f) for f in ('BoxTextured0.bin', 'CesiumLogoFlat.png')]
 # SwiftShader and llvmpipe place a few edge pixels differently; elsewhere a
 # flat fill differs by a rounding step at most.
 CHANNEL_TOLERANCE = 8
@@ -192,6 +199,11 @@ def check_demo_picture_and_keys(p):
     print(f'  start picture: {100 * share:.3f}% of pixels as the desktop draws them')
     assert share >= MIN_AGREEING, f'only {100 * share:.2f}% of the pixels agree'
 
+    # Escape belongs to the page: the program goes on.
+    frames = p.frames()
+    p.hold(Keys.ESCAPE, 'frames after Escape', lambda: p.frames() > frames + 10)
+    assert p.state() == 'running', p.state()
+
     drawn3, depth3 = p.facts('--key3')
     want = status_of(836, drawn3, depth3)
     p.hold('3', 'key 3 to rebuild the tree', lambda: p.status() == want)
@@ -206,14 +218,16 @@ def check_demo_picture_and_keys(p):
         assert share >= MIN_AGREEING, f'{k} painted: only {100 * share:.2f}% of the pixels agree'
 
 
-def check_mesh_in_address(p):
-    """WusonOBJ named in the address: the page converts it, the program
-    builds its tree."""
-    p.open('?mesh=test-data/WusonOBJ.obj')
-    status = p.running()
-    assert status.startswith('Using BSP tree, 3732 triangles total, '), status
-    drawn, depth = p.facts('--mesh', WUSON)
-    print(f'  WusonOBJ on the page: {status!r}; the desktop: {drawn} drawn, depth {depth}')
+def check_meshes_in_address(p):
+    """WusonOBJ and a file of every other format named in the address: the
+    page converts them, and the program builds the desktop's tree."""
+    for path in [WUSON] + [os.path.join(MODELS, f) for f in FORMATS]:
+        p.open('?mesh=test-data/' + os.path.basename(path))
+        status = p.running()
+        drawn, depth = p.facts('--mesh', path)
+        assert status.endswith(f', {drawn} triangles drawn, tree depth: {depth}'), (path, status)
+        if path == WUSON:
+            assert status.startswith('Using BSP tree, 3732 triangles total, '), status
 
 
 def check_mesh_picked_and_bad_file(p):
@@ -236,9 +250,20 @@ def check_mesh_picked_and_bad_file(p):
     assert 'ORV_ASSERT' in report and 'File: ' in report and 'Line: ' in report, report
     assert "The report above is about the mesh file '/mesh/corrupt.txt'." in report, report
 
-    p.driver.find_element('id', 'restart').click()
-    p.running(runs=4)
+    # A file dropped on the page opens like a picked one.
+    p.driver.execute_script("""
+        fetch('test-data/Spider_ascii.stl').then((r) => r.blob()).then((blob) => {
+          const drop = new DataTransfer();
+          drop.items.add(new File([blob], 'Spider_ascii.stl'));
+          document.getElementById('view').dispatchEvent(
+              new DragEvent('drop', {dataTransfer: drop, bubbles: true, cancelable: true}));
+        });""")
+    status = p.running(runs=4)
+    assert status.startswith('Using BSP tree, 1368 triangles total, '), status
     assert p.report() == '', 'the report stays after a new run started'
+
+    p.driver.find_element('id', 'restart').click()
+    assert p.running(runs=5).startswith('Using BSP tree, 836 triangles total, ')
 
 
 def measure(p, converter):
@@ -258,7 +283,7 @@ def measure(p, converter):
               f'({p.status()})')
 
 
-CHECKS = [check_demo_picture_and_keys, check_mesh_in_address, check_mesh_picked_and_bad_file]
+CHECKS = [check_demo_picture_and_keys, check_meshes_in_address, check_mesh_picked_and_bad_file]
 
 
 def main():
@@ -273,9 +298,8 @@ def main():
     scratch = tempfile.mkdtemp(prefix='orv-browser.')
     data = os.path.join(scratch, 'data')
     os.mkdir(data)
-    for model in (WUSON, HOUSE):
-        if os.path.exists(model):
-            shutil.copy(model, data)
+    for model in SERVED:
+        shutil.copy(model, data)
     server, base = serve(os.path.abspath(args.site), data)
     driver = browser(os.path.join(scratch, 'profile'))
     page = Page(driver, base, os.path.abspath(args.reference), scratch)
