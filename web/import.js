@@ -1,8 +1,8 @@
 // import.js - meshes of other formats, read on the page by three.js's
-// loaders (OBJ, STL, PLY, glTF and GLB) and handed to the program as
-// Orvane's mesh text, with the rules of the desktop's import: the whole
-// scene as one mesh in world space, triangles only, colours from vertex
-// colours or, failing those, one per face from its unit normal n,
+// loaders (Debian's libjs-three: OBJ, STL, PLY, glTF and GLB) and handed to
+// the program as Orvane's mesh text, with the rules of the desktop's import:
+// the whole scene as one mesh in world space, triangles only, colours from
+// vertex colours or, failing those, one per face from its unit normal n,
 // (0.5 + 0.5 n, 1).
 
 const LOADERS = {
@@ -25,10 +25,16 @@ export function isForeign(name) {
   return Object.prototype.hasOwnProperty.call(LOADERS, extensionOf(name));
 }
 
+const THREE = './vendor/three';
+
 async function loaderFor(ext) {
   const [name] = LOADERS[ext];
-  const module = await import(`./vendor/three/examples/jsm/loaders/${name}.js`);
+  const module = await import(`${THREE}/examples/jsm/loaders/${name}.js`);
   return new module[name]();
+}
+
+function arrayBuffer(bytes) {
+  return bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength);
 }
 
 // The scene of a file's bytes: a three.js object whose meshes are read. A
@@ -39,8 +45,8 @@ async function parse(name, bytes, others, base) {
   const loader = await loaderFor(ext);
   if (ext === 'obj') return loader.parse(new TextDecoder().decode(bytes));
   if (ext === 'stl' || ext === 'ply') {
-    const three = await import('three');
-    return new three.Mesh(loader.parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength)));
+    const three = await import(`${THREE}/build/three.module.js`);
+    return new three.Mesh(loader.parse(arrayBuffer(bytes)));
   }
   const urls = [];
   loader.manager.setURLModifier((url) => {
@@ -51,7 +57,8 @@ async function parse(name, bytes, others, base) {
     return blobUrl;
   });
   try {
-    const gltf = await loader.parseAsync(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength), base);
+    const gltf = await new Promise((resolve, reject) =>
+      loader.parse(arrayBuffer(bytes), base, resolve, reject));
     return gltf.scene;
   } finally {
     urls.forEach((u) => URL.revokeObjectURL(u));
