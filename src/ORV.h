@@ -385,6 +385,11 @@ public:
     // The platform window; null before InitWindow.
     GLFWwindow* Window() const { return mpWindow; }
 
+    // Whether GL's immediate mode and polygon modes (glBegin, glPolygonMode)
+    // are there to draw with: true on the desktop; false on the web, whose
+    // WebGL has neither (its emulation of immediate mode is partial).
+    static bool HasImmediateMode();
+
 private:
     System();
     ~System();

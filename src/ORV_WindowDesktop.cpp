@@ -108,6 +108,8 @@ bool System::InitWindow(void* hInstance, const char* pTitle, uint32_t width, uin
     return true;
 }
 
+bool System::HasImmediateMode() { return true; }
+
 bool System::InitConsole(const char* pTitle) {
     if (sConsoleBound) return false;
     sConsoleBound = true;

@@ -66,6 +66,8 @@ bool System::InitWindow(void* hInstance, const char* pTitle, uint32_t width, uin
     return true;
 }
 
+bool System::HasImmediateMode() { return false; }
+
 bool System::InitConsole(const char*) {
     if (sConsoleBound) return false;
     sConsoleBound = true;
