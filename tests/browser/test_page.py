@@ -28,6 +28,7 @@ import traceback
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common import utils
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
@@ -68,6 +69,18 @@ def serve(site, extra):
     return server, f'http://127.0.0.1:{server.server_address[1]}/'
 
 
+class LoopbackService(Service):
+    """chromedriver reached at 127.0.0.1, not at "localhost": a bare Debian
+    root (debootstrap) has no /etc/hosts to name it."""
+
+    @property
+    def service_url(self):
+        return f'http://127.0.0.1:{self.port}'
+
+    def is_connectable(self):
+        return utils.is_connectable(self.port, '127.0.0.1')
+
+
 def browser(profile):
     options = webdriver.ChromeOptions()
     options.binary_location = '/usr/bin/chromium'
@@ -77,7 +90,7 @@ def browser(profile):
                  f'--user-data-dir={profile}', '--window-size=1000,1100',
                  '--force-device-scale-factor=1']:
         options.add_argument(flag)
-    return webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
+    return webdriver.Chrome(service=LoopbackService('/usr/bin/chromedriver'), options=options)
 
 
 def rgb_of_png(png):
