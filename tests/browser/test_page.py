@@ -82,15 +82,27 @@ class LoopbackService(Service):
 
 
 def browser(profile):
+    """Headless Chromium, started here, and chromedriver attached to it at
+    127.0.0.1 (chromedriver would look its own Chromium up at "localhost");
+    returns (driver, the Chromium process)."""
+    flags = ['--headless=new', '--no-sandbox', '--use-angle=swiftshader',
+             '--enable-unsafe-swiftshader', '--disable-background-networking',
+             '--disable-component-update', '--no-first-run', '--disable-sync',
+             '--disable-dev-shm-usage', f'--user-data-dir={profile}', '--window-size=1000,1100',
+             '--force-device-scale-factor=1', '--remote-debugging-port=0']
+    chromium = subprocess.Popen(['/usr/bin/chromium', *flags, 'about:blank'],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    port_file = os.path.join(profile, 'DevToolsActivePort')
+    deadline = time.monotonic() + WAIT
+    while not (os.path.exists(port_file) and open(port_file).read().split('\n')[0].isdigit()):
+        if chromium.poll() is not None or time.monotonic() > deadline:
+            chromium.kill()
+            raise RuntimeError('Chromium did not start')
+        time.sleep(0.05)
     options = webdriver.ChromeOptions()
-    options.binary_location = '/usr/bin/chromium'
-    for flag in ['--headless=new', '--no-sandbox', '--use-angle=swiftshader',
-                 '--enable-unsafe-swiftshader', '--disable-background-networking',
-                 '--disable-component-update', '--no-first-run', '--disable-sync',
-                 f'--user-data-dir={profile}', '--window-size=1000,1100',
-                 '--force-device-scale-factor=1']:
-        options.add_argument(flag)
-    return webdriver.Chrome(service=LoopbackService('/usr/bin/chromedriver'), options=options)
+    options.debugger_address = '127.0.0.1:' + open(port_file).read().split('\n')[0]
+    driver = webdriver.Chrome(service=LoopbackService('/usr/bin/chromedriver'), options=options)
+    return driver, chromium
 
 
 def rgb_of_png(png):
@@ -314,7 +326,7 @@ def main():
     for model in SERVED:
         shutil.copy(model, data)
     server, base = serve(os.path.abspath(args.site), data)
-    driver = browser(os.path.join(scratch, 'profile'))
+    driver, chromium = browser(os.path.join(scratch, 'profile'))
     page = Page(driver, base, os.path.abspath(args.reference), scratch)
     passed = failed = 0
     try:
@@ -336,6 +348,8 @@ def main():
                 print('  FAILED')
     finally:
         driver.quit()
+        chromium.terminate()
+        chromium.wait()
         server.shutdown()
         shutil.rmtree(scratch, ignore_errors=True)
     print(f'{passed} passed, {failed} failed')
