@@ -246,9 +246,7 @@ public:
 private:
     static constexpr int kMaxCells = 64;
     int cell(float v, int axis) const {
-        const float f = (v - (&mLo.x)[axis]) * (&mScale.x)[axis];
-        // Not a number (a point no source holds) goes to cell 0.
-        return f > 0.0f ? std::min(int(f), mCells - 1) : 0;
+        return int(GridCell(v, (&mLo.x)[axis], (&mScale.x)[axis], uint32_t(mCells - 1)));
     }
     std::vector<int32_t>& at(int x, int y, int z) {
         return mGrid[(size_t(x) * size_t(mCells) + size_t(y)) * size_t(mCells) + size_t(z)];

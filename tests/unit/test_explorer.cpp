@@ -10,6 +10,7 @@
 
 #include "BSPBuild.h"
 #include "Explorer.h"
+#include "MeshFiles.h"
 #include "Shapes.h"
 
 using ORV::Vec3;
@@ -272,6 +273,22 @@ TEST(TriangleSources, FindsTheSourceOfPiecesOfATriangleSpanningTheWholeMesh) {
     });
     EXPECT_EQ(unknown, 0u);
     EXPECT_GT(ofWide, 20u);
+}
+
+TEST(TriangleSources, FindsThePiecesOfASlabThinnerThanAFloatGridCell) {
+    // Bounds 1e-40 thick in z: the grid has infinitely many cells per unit
+    // there, and a piece's cell was once read far outside the grid.
+    const std::vector<Triangle> list = orvtest::LoadMeshTriangles(
+        std::string(ORV_TEST_DATA_DIR) + "/regress/mesh_slab_thinner_than_a_float_cell.txt");
+    ASSERT_EQ(list.size(), 4u);
+    BSPTree tree;
+    tree.Build(list);
+    Explorer e;
+    e.Attach(&tree, &list);
+    e.CycleColouring();
+    e.CycleColouring();
+    ASSERT_EQ(e.Colours(), Colouring::Pieces);
+    EXPECT_EQ(e.TextLines("")[1], "Colours: 2 pieces (tinted) cut from 1 triangles");
 }
 
 TEST(Explorer, KeysSwitchTheModesAndOnlyThePlaneMovesTheNode) {
