@@ -322,13 +322,13 @@ void Explorer::Attach(const BSPTree* pTree, const std::vector<Triangle>* pInput)
     mpInput = pInput;
     mBounds = pInput != nullptr ? BoundsOf(*pInput) : Bounds();
     mSources.Clear();
-    refresh();
-}
-
-void Explorer::refresh() {
     const BSPNode* pRoot = mpTree != nullptr ? mpTree->Root() : nullptr;
     mCursor.Reset(pRoot);
     mPainter.SetTotal(SubtreeTriangles(pRoot));
+    findSources();
+}
+
+void Explorer::findSources() {
     if (mColouring == Colouring::Pieces && mSources.Empty() && mpTree && mpInput)
         mSources.Build(*mpInput, *mpTree);
 }
@@ -349,7 +349,7 @@ void Explorer::CycleColouring() {
     case Colouring::Depth: mColouring = Colouring::Pieces; break;
     case Colouring::Pieces: mColouring = Colouring::Mesh; break;
     }
-    refresh();
+    findSources();
 }
 
 void Explorer::TogglePlane() {

@@ -183,8 +183,9 @@ public:
     void DrawOverlay(const std::string& status, int width, int height) const;
 
 private:
-    // The order's length for the painter; the sources when pieces are shown.
-    void refresh();
+    // The sources of the stored triangles, when pieces are shown and they
+    // have not been found for this tree yet.
+    void findSources();
 
     const BSPTree* mpTree = nullptr;
     const std::vector<Triangle>* mpInput = nullptr;

@@ -352,6 +352,7 @@ TEST(Explorer, KeysSwitchTheModesAndOnlyThePlaneMovesTheNode) {
     frame({}, e, Vec3(0.0f));
     frame({KEY_COLOURS}, e, Vec3(0.0f));
     EXPECT_EQ(e.Colours(), Colouring::Mesh);
+    EXPECT_EQ(e.Cursor().Depth(), 1u) << "the colourings keep the chosen node";
 
     // A rebuild: the node goes back to the root, the painter keeps its place.
     const size_t shown = e.Painter().Shown();
