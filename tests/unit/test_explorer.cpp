@@ -3,6 +3,7 @@
 // sources of stored triangles, and the keys.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -158,18 +159,26 @@ TEST(DepthColour, RunsFromBlueToRedAndTellsEveryDepthApart) {
 }
 
 TEST(PlaneInBox, CutsTheGrownBoxInAPolygonOnThePlane) {
+    // z = 0: a square, with a raw (unnormalised) normal as a leaf keeps it,
+    // in boxes up to the largest float, whose diagonal float cannot hold.
+    for (float half : {1.0f, 1e19f, 3e38f, FLT_MAX}) {
+        Bounds huge;
+        huge.min = Vec3(-half);
+        huge.max = Vec3(half);
+        // Grown by a hundredth of the size, within float range.
+        const double g = std::min(half * 1.02 + 1e-4, double(FLT_MAX));
+        std::vector<Vec3> square = PlaneInBox(Plane(Vec3(0, 0, 7), 0.0f), huge);
+        ASSERT_EQ(square.size(), 4u) << half;
+        for (const Vec3& p : square) {
+            EXPECT_NEAR(std::fabs(p.x), g, g * 1e-5) << half;
+            EXPECT_NEAR(std::fabs(p.y), g, g * 1e-5) << half;
+            EXPECT_EQ(p.z, 0.0f) << half;
+        }
+    }
     Bounds box;
     box.min = Vec3(-1.0f);
     box.max = Vec3(1.0f);
-    const float g = 1.0f + 0.02f + 1e-4f;  // grown by a hundredth of the size
-    // z = 0: a square, with a raw (unnormalised) normal as a leaf keeps it.
-    std::vector<Vec3> square = PlaneInBox(Plane(Vec3(0, 0, 7), 0.0f), box);
-    ASSERT_EQ(square.size(), 4u);
-    for (const Vec3& p : square) {
-        EXPECT_NEAR(std::fabs(p.x), g, 1e-4);
-        EXPECT_NEAR(std::fabs(p.y), g, 1e-4);
-        EXPECT_NEAR(p.z, 0.0f, 1e-5);
-    }
+    const float g = 1.0f + 0.02f + 1e-4f;
     // A plane in a face of the box still shows.
     EXPECT_EQ(PlaneInBox(Plane(Vec3(1, 0, 0), -1.0f), box).size(), 4u);
     // Through the centre across the diagonal: a hexagon, corners in order.
