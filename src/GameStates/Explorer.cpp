@@ -118,6 +118,34 @@ ORV::Color DepthColour(uint32_t depth, uint32_t maxDepth) {
     return ORV::Color(c[0], c[1], c[2], 1.0f);
 }
 
+// ---- DepthLegend ----
+
+DepthLegend LayOutDepthLegend(uint32_t maxDepth, int width, int height, int top, int titleHeight) {
+    // A band a depth, at most 16 pixels high and 320 in all, ending a margin
+    // above the window's bottom; where the depths outnumber the bar's
+    // pixels, a band a pixel, the depths spread evenly over them.
+    constexpr int MARGIN = 8, MAX_BAND = 16, MAX_BAR = 320;
+    DepthLegend l;
+    l.maxDepth = maxDepth;
+    l.x1 = width - 12;
+    l.x0 = l.x1 - 18;
+    l.y0 = top + titleHeight;
+    const uint64_t depths = uint64_t(maxDepth) + 1;
+    const uint64_t room = uint64_t(std::max(1, std::min(MAX_BAR, height - MARGIN - l.y0)));
+    l.bands = uint32_t(std::min(depths, room));
+    const uint64_t band = std::max<uint64_t>(1, std::min<uint64_t>(MAX_BAND, room / depths));
+    l.y1 = l.y0 + int(l.bands == depths ? depths * band : room);
+    return l;
+}
+
+uint32_t DepthLegend::BandDepth(uint32_t band) const {
+    return bands < 2 ? 0 : uint32_t(uint64_t(band) * maxDepth / (bands - 1));
+}
+
+int DepthLegend::BandTop(uint32_t band) const {
+    return y0 + int(int64_t(band) * (y1 - y0) / int64_t(bands));
+}
+
 // ---- PlaneInBox ----
 
 namespace {

@@ -158,6 +158,34 @@ TEST(DepthColour, RunsFromBlueToRedAndTellsEveryDepthApart) {
     EXPECT_EQ(std::memcmp(&flat, &root, sizeof(flat)), 0);
 }
 
+TEST(DepthLegend, FitsTheWindowWithABandPerDepthWhileTheyFit) {
+    const int top = 60, title = 22;
+    for (int height : {600, 240}) {
+        for (uint32_t maxDepth : {0u, 1u, 22u, 160u, 161u, 1000u, 20000u}) {
+            const DepthLegend l = LayOutDepthLegend(maxDepth, 800, height, top, title);
+            SCOPED_TRACE("depth " + std::to_string(maxDepth) + ", height " +
+                         std::to_string(height));
+            EXPECT_EQ(l.y0, top + title);
+            EXPECT_LE(l.y1, height - 8);
+            EXPECT_LE(l.x1, 800 - 8);
+            EXPECT_EQ(l.BandDepth(0), 0u);
+            EXPECT_EQ(l.BandDepth(l.bands - 1), maxDepth);
+            EXPECT_EQ(l.BandTop(l.bands), l.y1);
+            const int first = l.BandTop(1) - l.BandTop(0);
+            for (uint32_t b = 0; b < l.bands; ++b) {
+                EXPECT_GE(l.BandTop(b + 1) - l.BandTop(b), 1) << "band " << b;
+                // One depth a band, all alike, where the bar has room.
+                if (l.bands == maxDepth + 1) {
+                    EXPECT_EQ(l.BandTop(b + 1) - l.BandTop(b), first) << "band " << b;
+                }
+            }
+            if (maxDepth <= 22) {
+                EXPECT_EQ(l.bands, maxDepth + 1);
+            }
+        }
+    }
+}
+
 TEST(PlaneInBox, CutsTheGrownBoxInAPolygonOnThePlane) {
     // z = 0: a square, with a raw (unnormalised) normal as a leaf keeps it,
     // in boxes up to the largest float, whose diagonal float cannot hold.
