@@ -291,10 +291,11 @@ def check_mesh_picked_and_bad_file(p):
     assert p.running(runs=5).startswith('Using BSP tree, 836 triangles total, ')
 
 
-def measure(p, converter):
+def measure(p, converter, screenshot):
     """Prints the first frame's time and the frame rates the page counts
     (SwiftShader) for the demo and for the IFC house, which the page cannot
-    read (three.js has no IFC loader): the desktop converts it first."""
+    read (three.js has no IFC loader): the desktop converts it first. With
+    screenshot, saves the page showing the demo there."""
     house = os.path.join(p.scratch, 'data', 'house.txt')
     subprocess.run([converter, 'convert', HOUSE, house], check=True, capture_output=True)
     for name, query in (('the demo', ''), ('the IFC house', '?mesh=test-data/house.txt')):
@@ -306,6 +307,8 @@ def measure(p, converter):
         fps = (p.frames() - start[1]) * 1000 / (p.js('performance.now()') - start[0])
         print(f'{name}: first frame {first:.0f} ms after the page load, {fps:.1f} frames/s '
               f'({p.status()})')
+        if screenshot and not query:
+            p.driver.save_screenshot(screenshot)
 
 
 CHECKS = [check_demo_picture_and_keys, check_meshes_in_address, check_mesh_picked_and_bad_file]
@@ -318,6 +321,7 @@ def main():
     parser.add_argument('-k', default='', help='run only the checks whose name holds this')
     parser.add_argument('--measure', metavar='ORVANE_BSP',
                         help='measure the frame rates instead (orvane-bsp converts the house)')
+    parser.add_argument('--screenshot', metavar='PNG', help='with --measure: the page, saved')
     args = parser.parse_args()
 
     scratch = tempfile.mkdtemp(prefix='orv-browser.')
@@ -331,7 +335,7 @@ def main():
     passed = failed = 0
     try:
         if args.measure:
-            measure(page, os.path.abspath(args.measure))
+            measure(page, os.path.abspath(args.measure), args.screenshot)
             return 0
         for check in CHECKS:
             if args.k not in check.__name__:
