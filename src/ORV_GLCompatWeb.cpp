@@ -7,16 +7,22 @@
 //       to RGB(A); an alpha texture (which the emulation's texture stage
 //       samples as black) becomes white with that alpha;
 //   glPixelStorei of the unpack row length and skips (WebGL 2 only): their
-//       default, 0, is all WebGL 1 has, so setting it does nothing.
+//       default, 0, is all WebGL 1 has, so setting it does nothing;
+//   gluLookAt and gluPerspective, which the emulation gets wrong: its
+//       gluLookAt hands its matrix to the look-at maths in the place of the
+//       eye and leaves the current matrix as it was, and its gluPerspective
+//       replaces the current matrix instead of multiplying it. Here they
+//       multiply it by GLU's matrices, computed as GLU computes them.
 //
-// The link wraps glTexImage2D, glPixelStorei, glEnable and glDisable
-// (--wrap, cmake/Web.cmake): the program's calls come here, and __real_X is
+// The link wraps glTexImage2D, glPixelStorei, glEnable, glDisable, gluLookAt
+// and gluPerspective (--wrap, web/CMakeLists.txt): the program's calls come here, and __real_X is
 // the emulation's X. glEnable and glDisable are watched for GL_TEXTURE_2D,
 // which the emulation enables but cannot be asked about.
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -206,6 +212,62 @@ void __wrap_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsiz
     __real_glTexImage2D(target, level, static_cast<GLint>(outFormat), width, height, border,
                         outFormat, type, out.data());
     __real_glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+// The view from eye towards centre with up: the rotation whose rows are the
+// side, the up and the backward directions (single precision), then the
+// translation by -eye.
+void __wrap_gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centreX,
+                      GLdouble centreY, GLdouble centreZ, GLdouble upX, GLdouble upY,
+                      GLdouble upZ) {
+    auto normalise = [](float* v) {
+        const float r = static_cast<float>(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+        if (r == 0.0f) return;
+        for (int i = 0; i < 3; ++i) v[i] /= r;
+    };
+    auto cross = [](const float* a, const float* b, float* pOut) {
+        pOut[0] = a[1] * b[2] - a[2] * b[1];
+        pOut[1] = a[2] * b[0] - a[0] * b[2];
+        pOut[2] = a[0] * b[1] - a[1] * b[0];
+    };
+    float forward[3] = {static_cast<float>(centreX - eyeX), static_cast<float>(centreY - eyeY),
+                        static_cast<float>(centreZ - eyeZ)};
+    float up[3] = {static_cast<float>(upX), static_cast<float>(upY), static_cast<float>(upZ)};
+    float side[3];
+    normalise(forward);
+    cross(forward, up, side);
+    normalise(side);
+    cross(side, forward, up);
+    // Column-major, as GL reads it.
+    const GLfloat m[16] = {side[0], up[0], -forward[0], 0.0f, side[1], up[1], -forward[1], 0.0f,
+                           side[2], up[2], -forward[2], 0.0f, 0.0f,    0.0f,  0.0f,        1.0f};
+    glMultMatrixf(m);
+    glTranslated(-eyeX, -eyeY, -eyeZ);
+}
+
+void __wrap_gluPerspective(GLdouble fovY, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
+    const double radians = fovY / 2.0 * M_PI / 180.0;
+    const double depth = zFar - zNear;
+    const double sine = std::sin(radians);
+    if (depth == 0.0 || sine == 0.0 || aspect == 0.0) return;
+    const double cotangent = std::cos(radians) / sine;
+    const GLdouble m[16] = {cotangent / aspect,
+                            0.0,
+                            0.0,
+                            0.0,
+                            0.0,
+                            cotangent,
+                            0.0,
+                            0.0,
+                            0.0,
+                            0.0,
+                            -(zFar + zNear) / depth,
+                            -1.0,
+                            0.0,
+                            0.0,
+                            -2.0 * zNear * zFar / depth,
+                            0.0};
+    glMultMatrixd(m);
 }
 
 }  // extern "C"
