@@ -15,9 +15,10 @@
 //       multiply it by GLU's matrices, computed as GLU computes them.
 //
 // The link wraps glTexImage2D, glPixelStorei, glEnable, glDisable, gluLookAt
-// and gluPerspective (--wrap, web/CMakeLists.txt): the program's calls come here, and __real_X is
-// the emulation's X. glEnable and glDisable are watched for GL_TEXTURE_2D,
-// which the emulation enables but cannot be asked about.
+// and gluPerspective (--wrap, web/CMakeLists.txt): the program's calls come
+// here, and __real_X is the emulation's X. glEnable and glDisable are
+// watched for GL_TEXTURE_2D, which the emulation enables but cannot be asked
+// about.
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
