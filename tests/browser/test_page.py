@@ -214,7 +214,8 @@ def status_of(total, drawn, depth):
 
 def check_demo_picture_and_keys(p):
     """The demo's own scene: the desktop's status line, its picture, key 3's
-    rebuilt tree, and the painter's order stepped with P and N."""
+    rebuilt tree, the painter's order stepped with P and N, a node's plane
+    and the depth colours: each as the desktop draws it."""
     p.open()
     status = p.running()
     drawn, depth = p.facts()
@@ -236,11 +237,16 @@ def check_demo_picture_and_keys(p):
     # P: nothing painted yet; each N paints one more triangle. Compared
     # under the text block, which the page's canvas draws in its own way.
     below = 120
-    for key, k in (('p', 0), ('n', 1), ('n', 2)):
+    # Then P again (the whole order), L (the root's plane over it) and M
+    # (colours by depth, with their legend).
+    for key, steps in (('p', ['--painter', '0']), ('n', ['--painter', '1']),
+                       ('n', ['--painter', '2']), ('p', []), ('l', ['--plane', '']),
+                       ('m', ['--plane', '', '--colours', '1'])):
         before = p.picture()
         p.hold(key, f'key {key.upper()} to change the picture', lambda: p.picture() != before)
-        share = agreeing(p.settled_picture(), p.desktop('--key3', '--painter', str(k)), below)
-        assert share >= MIN_AGREEING, f'{k} painted: only {100 * share:.2f}% of the pixels agree'
+        share = agreeing(p.settled_picture(), p.desktop('--key3', *steps), below)
+        assert share >= MIN_AGREEING, \
+            f'after {key.upper()} ({steps}): only {100 * share:.2f}% of the pixels agree'
 
 
 def check_meshes_in_address(p):
