@@ -15,7 +15,7 @@ program=$ORV_E2E_PROGRAM
 rc=0
 env -u DISPLAY "$program" --help >"$E2E_DIR/help" 2>"$E2E_DIR/help.err" || rc=$?
 e2e_expect_eq "--help exit status" 0 "$rc"
-e2e_expect_eq "--help first line" "usage: orvane [--candidates N] [MESH]" "$(head -n 1 "$E2E_DIR/help")"
+e2e_expect_eq "--help first line" "usage: orvane [--draw immediate|batched] [--candidates N] [MESH]" "$(head -n 1 "$E2E_DIR/help")"
 grep -qx '  Escape              quit' "$E2E_DIR/help" || e2e_fail "--help does not list Escape"
 [ ! -s "$E2E_DIR/help.err" ] || e2e_fail "--help wrote on standard error: $(cat "$E2E_DIR/help.err")"
 
