@@ -225,13 +225,16 @@ TriangleBatch::Vertex* TriangleBatch::grow(std::vector<Vertex>& store, size_t us
 
 void TriangleBatch::Add(const Triangle& tri, const ORV::Color& colour, Look look) {
     if (mView.Drops(tri)) return;
-    Vertex* pOut = grow(mTriVtx, mTriVtxNum, 3);
+    put(grow(mTriVtx, mTriVtxNum, 3), tri, colour, look);
+    mTriVtxNum += 3;
+}
+
+void TriangleBatch::put(Vertex* pOut, const Triangle& tri, const ORV::Color& colour, Look look) {
     for (int k = 0; k < 3; ++k) {
         pOut[k] = Vertex{{tri.mPos[k].x, tri.mPos[k].y, tri.mPos[k].z},
                          {colour.x, colour.y, colour.z},
                          code(k, look)};
     }
-    mTriVtxNum += 3;
 }
 
 void TriangleBatch::Add(const ORV::Vec3 (&pos)[3], const ORV::Color (&colours)[3], Look look) {
@@ -263,8 +266,18 @@ size_t TriangleBatch::AddWalk(const BSPTree& tree, const ORV::Vec3& eye, Look lo
     BSPTree::WalkNodes(
         tree.Root(), eye,
         [&](const BSPNode& node, uint32_t) {
-            for (const Triangle& tri : node.mTriList)
-                if (n++ < limit) Add(tri, tri.mClr[0], look);
+            // Room for the node's whole list at once; its triangles written
+            // straight into the array.
+            const size_t take = n >= limit ? 0 : std::min(node.mTriList.size(), limit - n);
+            n += node.mTriList.size();
+            Vertex* pOut = grow(mTriVtx, mTriVtxNum, 3 * take);
+            for (size_t i = 0; i < take; ++i) {
+                const Triangle& tri = node.mTriList[i];
+                if (mView.Drops(tri)) continue;
+                put(pOut, tri, tri.mClr[0], look);
+                pOut += 3;
+            }
+            mTriVtxNum = size_t(pOut - mTriVtx.data());
         },
         WalkOrder::BackToFront, mWalkStack);
     return n;

@@ -110,7 +110,9 @@ public:
 
 private:
     void ensureProgram();
+    // Room for more vertices after used ones; where the next one goes.
     Vertex* grow(std::vector<Vertex>& store, size_t used, size_t more);
+    static void put(Vertex* pOut, const Triangle& tri, const ORV::Color& colour, Look look);
     static void upload(unsigned& buffer, size_t& size, const std::vector<Vertex>& store,
                        size_t num);
 

@@ -66,7 +66,7 @@ void AddRender(CLI::App& app, int* pStatus) {
         "The demo's drawing: 60 degree vertical projection, near 0.01, far 10000, back faces "
         "culled, depth test off, each triangle filled flat in its first corner's colour then "
         "outlined in black. Needs no display (EGL on Mesa's surfaceless platform).");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("OUT", sOpt.out, "PNG file to write")->required();
     pCmd->add_option("--eye", sOpt.eye,
                      "eye position (default: in front of the mesh along +z, far enough to see it "
