@@ -12,11 +12,7 @@ source "$ORV_E2E_DIR/demo_lib.sh"
 e2e_start_display
 texture=$PWD/data/textures/Test1.tga
 empty=$E2E_DIR/empty
-mkdir -p "$empty"
-(cd "$empty" && e2e_start "$ORV_E2E_PROGRAM")
-E2E_PID=$(cat "$E2E_DIR/pid")
-e2e_find_window
-e2e_focus
+demo_shown_from "$empty" "$ORV_E2E_PROGRAM"
 e2e_wait_status '^Using BSP tree, [0-9]+ triangles total, [1-9]'
 demo_quit
 
