@@ -6,7 +6,6 @@
 
 #include <GL/glu.h>
 
-#include "BSPBatch.h"
 #include "BSPDraw.h"
 #include "BSPTree.h"
 #include "DemoView.h"
@@ -112,24 +111,6 @@ TEST_F(ToolRender, ReversedPaintsTheWalkBackwards) {
     std::vector<uint8_t> tree0 = readPng(render("tree"), &tw, &th);
     EXPECT_GT(differentPixels(got, tree0), 200u);
     EXPECT_NE(rgbAt(got, kW / 2, kH / 2), 0x00FF00u);
-}
-
-// --draw batched: the demo's batched drawing of the same tree.
-TEST_F(ToolRender, DrawBatchedIsTheDemosBatchedDrawing) {
-    const std::string out = mDir.Path("batched.png");
-    auto r = RunTool({"render", kHand, out, "--eye", "1.5,0.5,6", "--target", "0,0,0", "--size",
-                      "160x120", "--draw", "batched"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    orvtest::OffscreenGL gl(kW, kH);
-    ASSERT_TRUE(gl.Ok()) << gl.Error();
-    TriangleBatch batch;
-    BSPTree tree;
-    tree.Build(handTriangles());
-    demoFrame(kEye, Vec3(0, 0, 0));
-    tree.SetFlags(BSPTree::FLAG_OUTLINE);
-    DrawTreeBatched(tree, kEye, batch);
-    int w = 0, h = 0;
-    EXPECT_EQ(differentPixels(readPng(out, &w, &h), gl.ReadPixels()), 0u);
 }
 
 // The depth buffer decides by itself: the nearest triangle shows.
