@@ -9,6 +9,7 @@
 
 namespace orvbsp {
 
+CLI::Validator NumberText();    // one number (ParseFloat)
 CLI::Validator Vec3Text();      // "X,Y,Z"
 CLI::Validator SizeText();      // "WxH"
 CLI::Validator RangeText();     // "A:B:STEP"
