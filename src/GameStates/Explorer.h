@@ -19,6 +19,7 @@
 namespace ORV {
 class Input;
 }
+class PathPainter;
 
 namespace explore {
 
@@ -191,8 +192,11 @@ public:
     // Draws the scene for the camera at cameraEye (ExplorerDraw.cpp): the
     // walk's triangles (the first Shown() ones while painting) in the
     // colouring, the triangle painted last outlined, the frozen eye's marker
-    // and the plane; sets the tree's drawn count as its Draw would.
+    // and the plane; sets the tree's drawn count as its Draw would. The
+    // triangles go through painter's path; the first form paints them one
+    // by one (DrawPath::Immediate).
     void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const;
+    void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const;
     // Draws the text, the depth legend and the key list over the picture of
     // width x height pixels; the status line is given.
     void DrawOverlay(const std::string& status, int width, int height) const;

@@ -1,9 +1,10 @@
 // ExplorerDraw.cpp - the explorer's drawing: the walk painted in a mode, the
-// highlight, the frozen eye's marker, the plane quad, and the overlay.
+// highlight, the frozen eye's marker, the plane quad, and the overlay. The
+// triangles go through the demo's chosen drawing of the walk (DrawPath.h).
 #include "Explorer.h"
 
-#include "BSPDraw.h"
 #include "DemoCommandLine.h"
+#include "DrawPath.h"
 #include "ORV_Text.h"
 
 #include <GL/glew.h>
@@ -26,28 +27,8 @@ ORV::Color mix(const ORV::Color& a, const ORV::Color& b, float t) {
     return ORV::Color(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1.0f);
 }
 
-// The edges of tri in colour, culled as fills are unless cull is false.
-void drawEdges(const Triangle& tri, const ORV::Color& colour, float width, bool cull) {
-    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
-    if (!cull) glDisable(GL_CULL_FACE);
-    glLineWidth(width);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glBegin(GL_TRIANGLES);
-    glColor4f(colour.x, colour.y, colour.z, 1.0f);
-    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-    glEnd();
-    glLineWidth(1.0f);
-    if (culling && !cull) glEnable(GL_CULL_FACE);
-}
-
-void paintIn(const Triangle& tri, const ORV::Color& colour, bool outline) {
-    Triangle copy = tri;
-    copy.mClr[0] = colour;
-    DrawTriangle(copy, outline);
-}
-
 // An octahedron about centre, faces wound outwards, outlined in black.
-void drawMarker(const ORV::Vec3& centre, float r) {
+void drawMarker(PathPainter& painter, const ORV::Vec3& centre, float r) {
     const ORV::Vec3 axes[6] = {ORV::Vec3(r, 0, 0),  ORV::Vec3(0, r, 0),  ORV::Vec3(0, 0, r),
                                ORV::Vec3(-r, 0, 0), ORV::Vec3(0, -r, 0), ORV::Vec3(0, 0, -r)};
     for (int f = 0; f < 8; ++f) {
@@ -57,11 +38,11 @@ void drawMarker(const ORV::Vec3& centre, float r) {
                         c = axes[(f & 4) ? 5 : 2];
         const bool flip = (((f & 1) + ((f >> 1) & 1) + ((f >> 2) & 1)) & 1) != 0;
         Triangle tri(centre + a, centre + (flip ? c : b), centre + (flip ? b : c));
-        paintIn(tri, kMarker, true);
+        painter.Paint(tri, kMarker, true);
     }
 }
 
-void drawPlane(const BSPNode& node, const Bounds& box) {
+void drawPlane(PathPainter& painter, const BSPNode& node, const Bounds& box) {
     const std::vector<ORV::Vec3> poly = PlaneInBox(node.mPlane, box);
     if (poly.empty()) return;
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_LINE_BIT);
@@ -83,7 +64,7 @@ void drawPlane(const BSPNode& node, const Bounds& box) {
     glEnd();
     glPopAttrib();
     // The triangles lying in the plane.
-    for (const Triangle& tri : node.mTriList) drawEdges(tri, kPlane, 2.0f, false);
+    for (const Triangle& tri : node.mTriList) painter.Lines(tri, kPlane, 2.0f);
 }
 
 // The ramp's colours from the root (top) down, with the depths at both ends,
@@ -137,28 +118,34 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int height,
 }  // namespace
 
 void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
+    PathPainter painter(DrawPath::Immediate, nullptr);
+    DrawScene(tree, cameraEye, painter);
+}
+
+void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const {
     const ORV::Vec3 eye = mFrozen ? mFrozenEye : cameraEye;
     const bool outline = (tree.Flags() & BSPTree::FLAG_OUTLINE) != 0;
     const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
     const uint32_t maxDepth = tree.Depth();
     size_t n = 0;
     const Triangle* pLast = nullptr;
+    painter.Begin();
     tree.WalkNodes(eye, [&](const BSPNode& node, uint32_t depth) {
         for (size_t i = 0; i < node.mTriList.size(); ++i, ++n) {
             if (n >= limit) continue;
             const Triangle& tri = node.mTriList[i];
             pLast = &tri;
             switch (mColouring) {
-            case Colouring::Mesh: DrawTriangle(tri, outline); break;
-            case Colouring::Depth: paintIn(tri, DepthColour(depth, maxDepth), outline); break;
+            case Colouring::Mesh: painter.Paint(tri, tri.mClr[0], outline); break;
+            case Colouring::Depth: painter.Paint(tri, DepthColour(depth, maxDepth), outline); break;
             case Colouring::Pieces: {
                 const TriangleSources::Origin origin = mSources.Of(node, i);
                 if (!origin.piece) {
-                    paintIn(tri, mix(tri.mClr[0], kWholeGrey, 0.6f), outline);
+                    painter.Paint(tri, mix(tri.mClr[0], kWholeGrey, 0.6f), outline);
                     break;
                 }
-                paintIn(tri, mix(tri.mClr[0], kPieceTint, 0.65f), false);
-                drawEdges((*mpInput)[size_t(origin.source)], kSourceEdge, 1.0f, true);
+                painter.Paint(tri, mix(tri.mClr[0], kPieceTint, 0.65f), false);
+                painter.Edges((*mpInput)[size_t(origin.source)], kSourceEdge);
                 break;
             }
             }
@@ -167,11 +154,15 @@ void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
     // The count of the whole order, as the tree's own Draw would give: the
     // status line reads the same whatever the explorer shows.
     tree.mDrawNum = int32_t(n);
-    if (mPainting && pLast != nullptr) drawEdges(*pLast, kHighlight, 3.0f, false);
+    if (mPainting && pLast != nullptr) painter.Lines(*pLast, kHighlight, 3.0f);
     // The frozen eye is the nearest point of its own order, so the marker
     // comes last in it, over every triangle.
-    if (mFrozen) drawMarker(mFrozenEye, 0.06f * mBounds.radius);
-    if (mPlane && mCursor.Node() != nullptr) drawPlane(*mCursor.Node(), mBounds);
+    if (mFrozen) drawMarker(painter, mFrozenEye, 0.06f * mBounds.radius);
+    if (mPlane && mCursor.Node() != nullptr) {
+        painter.Finish();  // the plane is drawn over what is painted
+        drawPlane(painter, *mCursor.Node(), mBounds);
+    }
+    painter.Finish();
 }
 
 void Explorer::DrawOverlay(const std::string& status, int width, int height) const {

@@ -46,6 +46,16 @@ CLI::Validator OrderText(bool withDepthBuffer) {
         withDepthBuffer ? "tree|reversed|depth-buffer" : "tree|reversed");
 }
 
+CLI::Validator DrawPathText() {
+    return CLI::Validator(
+        [](std::string& text) {
+            DrawPath path;
+            return ParseDrawPath(text, &path) ? std::string()
+                                              : "expected immediate or batched, got '" + text + "'";
+        },
+        "immediate|batched");
+}
+
 CLI::Validator RangeText() {
     return CLI::Validator(
         [](std::string& text) {
