@@ -73,8 +73,9 @@ void AddRender(CLI::App& app, int* pStatus) {
         ->check(Vec3Text());
     pCmd->add_option("--size", sOpt.size, "picture size")->check(SizeText())->capture_default_str();
     pCmd->add_option("--order", sOpt.order,
-                     "painting order: the tree's back-to-front walk, that walk reversed, or the "
-                     "mesh's order with the depth buffer")
+                     "painting order: the tree's back-to-front walk, that walk reversed, whole "
+                     "triangles sorted by their farthest corner's distance, the mesh's order, "
+                     "or the mesh's order with the depth buffer")
         ->check(OrderText(true))
         ->capture_default_str();
     AddCandidatesOption(pCmd);

@@ -4,6 +4,7 @@
 
 #include "BSPDraw.h"
 #include "DemoView.h"
+#include "PaintOrder.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -37,6 +38,14 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
             WalkOrder::FrontToBack);
         return drawn;
     }
+    case Order::Sorted: {
+        DistanceSort sort;
+        for (uint32_t i : sort.Sort(list, eye)) DrawTriangle(list[i], outline);
+        return list.size();
+    }
+    case Order::File:
+        for (const Triangle& tri : list) DrawTriangle(tri, outline);
+        return list.size();
     case Order::DepthBuffer:
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LEQUAL);
@@ -56,14 +65,14 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
 }
 
 bool isBackground(const std::vector<uint8_t>& px, size_t i) {
-    return px[4 * i] == BACKGROUND_BYTE && px[4 * i + 1] == BACKGROUND_BYTE &&
-           px[4 * i + 2] == BACKGROUND_BYTE;
+    return pixels::IsBackground(&px[4 * i]);
 }
 
 }  // namespace
 
 bool ParseOrder(const std::string& text, Order* pOrder) {
-    for (Order order : {Order::Tree, Order::Reversed, Order::DepthBuffer}) {
+    for (Order order :
+         {Order::Tree, Order::Reversed, Order::Sorted, Order::File, Order::DepthBuffer}) {
         if (text == OrderName(order)) {
             *pOrder = order;
             return true;
@@ -76,6 +85,8 @@ const char* OrderName(Order order) {
     switch (order) {
     case Order::Tree: return "tree";
     case Order::Reversed: return "reversed";
+    case Order::Sorted: return "sorted";
+    case Order::File: return "file";
     case Order::DepthBuffer: return "depth-buffer";
     }
     return "?";
@@ -121,12 +132,7 @@ double Agreement(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, i
     for (size_t i = 0; i < a.size() / 4; ++i) {
         if (foregroundOnly && isBackground(a, i) && isBackground(b, i)) continue;
         ++n;
-        bool equal = true;
-        for (int c = 0; c < 3; ++c) {
-            int d = int(a[4 * i + c]) - int(b[4 * i + c]);
-            if (d > tolerance || d < -tolerance) equal = false;
-        }
-        same += equal;
+        same += !pixels::Differ(&a[4 * i], &b[4 * i], tolerance);
     }
     return n ? double(same) / double(n) : 0.0;
 }

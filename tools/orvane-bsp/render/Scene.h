@@ -9,6 +9,7 @@
 #define ORVBSP_SCENE_H
 
 #include "BSPTree.h"
+#include "WrongPixels.h"
 
 #include <cstdint>
 #include <string>
@@ -20,10 +21,13 @@ namespace orvbsp {
 enum class Order {
     Tree,        // the tree's back-to-front walk from the eye (the demo's)
     Reversed,    // the walk front to back: nearest first, so wrong
+    Sorted,      // the list's whole triangles, farthest first (DistanceSort)
+    File,        // the list in its own order, depth test off
     DepthBuffer  // the triangle list in its own order, depth test on
 };
 
-// Parses "tree", "reversed" or "depth-buffer"; false for anything else.
+// Parses "tree", "reversed", "sorted", "file" or "depth-buffer"; false for
+// anything else.
 bool ParseOrder(const std::string& text, Order* pOrder);
 const char* OrderName(Order order);
 
@@ -48,7 +52,8 @@ void ApplyLookAt(const LookAt& view);
 
 // Draws as the demo does (DrawTriangle): each triangle filled flat in its
 // corner 0 colour, then outlined in black. Tree uses the tree's own Draw;
-// list is the mesh's triangle list, used by DepthBuffer. Returns the number
+// list is the mesh's triangle list, used by the other orders but Reversed.
+// Returns the number
 // of triangles drawn.
 size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
                 const ORV::Vec3& eye);
@@ -57,9 +62,9 @@ size_t DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
                  const ORV::Vec3& eye);
 
 // The background grey of the demo, 0.25 in every channel, as a byte.
-constexpr uint8_t BACKGROUND_BYTE = 64;
+constexpr uint8_t BACKGROUND_BYTE = pixels::BACKGROUND_BYTE;
 // Colour rounding over differently shaped pieces can move a channel by one.
-constexpr int CHANNEL_TOLERANCE = 2;
+constexpr int CHANNEL_TOLERANCE = pixels::CHANNEL_TOLERANCE;
 
 // Share of pixels (RGBA, same size) whose red, green and blue agree within
 // tolerance: over the whole picture, or (foregroundOnly) over the pixels
