@@ -132,45 +132,58 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
 
 }  // namespace
 
+ORV::Color Explorer::fillOf(const PaintStep& step, uint32_t maxDepth,
+                            const Triangle** ppSource) const {
+    *ppSource = nullptr;
+    const Triangle& tri = *step.pTri;
+    // The other orders' whole triangles are in no node: mesh colours only.
+    if (step.pNode == nullptr) return tri.mClr[0];
+    switch (mColouring) {
+    case Colouring::Mesh: break;
+    case Colouring::Depth: return DepthColour(step.depth, maxDepth);
+    case Colouring::Pieces: {
+        const TriangleSources::Origin origin = mSources.Of(*step.pNode, step.indexInNode);
+        if (!origin.piece) return mix(tri.mClr[0], kWholeGrey, 0.6f);
+        *ppSource = &(*mpInput)[size_t(origin.source)];
+        return mix(tri.mClr[0], kPieceTint, 0.65f);
+    }
+    }
+    return tri.mClr[0];
+}
+
 void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
-    const ORV::Vec3 eye = mFrozen ? mFrozenEye : cameraEye;
+    const ORV::Vec3 eye = OrderEye(cameraEye);
     const bool outline = (tree.Flags() & BSPTree::FLAG_OUTLINE) != 0;
     const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
     const uint32_t maxDepth = tree.Depth();
     size_t n = 0;
     const Triangle* pLast = nullptr;
-    tree.WalkNodes(eye, [&](const BSPNode& node, uint32_t depth) {
-        for (size_t i = 0; i < node.mTriList.size(); ++i, ++n) {
-            if (n >= limit) continue;
-            const Triangle& tri = node.mTriList[i];
-            pLast = &tri;
-            switch (mColouring) {
-            case Colouring::Mesh: DrawTriangle(tri, outline); break;
-            case Colouring::Depth: paintIn(tri, DepthColour(depth, maxDepth), outline); break;
-            case Colouring::Pieces: {
-                const TriangleSources::Origin origin = mSources.Of(node, i);
-                if (!origin.piece) {
-                    paintIn(tri, mix(tri.mClr[0], kWholeGrey, 0.6f), outline);
-                    break;
-                }
-                paintIn(tri, mix(tri.mClr[0], kPieceTint, 0.65f), false);
-                drawEdges((*mpInput)[size_t(origin.source)], kSourceEdge, 1.0f, true);
-                break;
-            }
-            }
-        }
+    mpPaintedNode = nullptr;
+    if (mWrong) drawWrongPixels(tree, eye);
+    WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
+        if (n++ >= limit) return;
+        pLast = step.pTri;
+        mpPaintedNode = step.pNode;
+        if (mWrong) return;
+        const Triangle* pSource = nullptr;
+        const ORV::Color fill = fillOf(step, maxDepth, &pSource);
+        if (mColouring == Colouring::Mesh || step.pNode == nullptr)
+            DrawTriangle(*step.pTri, outline);
+        else paintIn(*step.pTri, fill, outline && pSource == nullptr);
+        if (pSource != nullptr) drawEdges(*pSource, kSourceEdge, 1.0f, true);
     });
-    // The count of the whole order, as the tree's own Draw would give: the
+    // The count of the tree's whole order, as its own Draw would give: the
     // status line reads the same whatever the explorer shows.
-    tree.mDrawNum = int32_t(n);
+    tree.mDrawNum = int32_t(mOrder == PaintOrder::Tree ? n : SubtreeTriangles(tree.Root()));
     if (mPainting && pLast != nullptr) drawEdges(*pLast, kHighlight, 3.0f, false);
     // The frozen eye is the nearest point of its own order, so the marker
     // comes last in it, over every triangle.
     if (mFrozen) drawMarker(mFrozenEye, 0.06f * mBounds.radius);
-    if (mPlane && mCursor.Node() != nullptr) drawPlane(*mCursor.Node(), mBounds);
+    if (mPlane && treeViews() && mCursor.Node() != nullptr) drawPlane(*mCursor.Node(), mBounds);
 }
 
-void Explorer::DrawOverlay(const std::string& status, int width, int height) const {
+void Explorer::DrawOverlay(const std::string& status, const ORV::Vec3& cameraEye, int width,
+                           int height) const {
     const ORV::Text* pText = ORV::Text::Instance();
     if (pText == nullptr) return;
     const std::vector<std::string> lines = TextLines(status);
@@ -178,8 +191,9 @@ void Explorer::DrawOverlay(const std::string& status, int width, int height) con
     int w = 0, h = 0;
     pText->BlockSize(lines, &w, &h);
     const int below = 8 + h + 8;
-    if (mColouring == Colouring::Depth && mpTree != nullptr)
+    if (mColouring == Colouring::Depth && treeViews() && mpTree != nullptr)
         drawLegend(*pText, mpTree->Depth(), width, below);
+    if (mDiagram) drawDiagram(OrderEye(cameraEye), width, height);
     // The keys under the text, moved up as far as needed to fit.
     if (mHelp) {
         const std::vector<std::string> keys = DemoKeyLines();
