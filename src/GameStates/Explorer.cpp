@@ -408,17 +408,15 @@ std::vector<std::string> Explorer::TextLines(const std::string& status) const {
     std::vector<std::string> lines = {status};
     char buf[160];
     if (mOrder != PaintOrder::Tree || mWrong) {
-        static const char* const kOrders[] = {
-            "Order: the tree's walk, back to front (%zu stored triangles)",
-            "Order: sorted by the farthest corner's distance, farthest first (%zu whole triangles)",
-            "Order: the mesh's own (%zu whole triangles)"};
-        std::snprintf(buf, sizeof(buf), kOrders[int(mOrder)], OrderLength());
+        static const char* const kOrders[] = {"the tree's walk", "sorted, farthest corner first",
+                                              "the mesh's own"};
+        std::snprintf(buf, sizeof(buf), "Order: %s (%zu %s triangles)", kOrders[int(mOrder)],
+                      OrderLength(), mOrder == PaintOrder::Tree ? "stored" : "whole");
         lines.push_back(buf);
     }
     if (mWrong) {
         std::snprintf(buf, sizeof(buf),
-                      "Wrong pixels against the depth buffer: %.3f%% of the picture, %.2f%% of "
-                      "the scene",
+                      "Wrong pixels (vs depth buffer): %.3f%% of picture, %.2f%% of scene",
                       100.0 * mWrongCount.OfPicture(), 100.0 * mWrongCount.OfScene());
         lines.push_back(buf);
     }

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 namespace explore {
 
@@ -79,17 +78,19 @@ void rect(float x0, float y0, float x1, float y1, bool filled) {
     glEnd();
 }
 
-// The diagram's text: the window's font, smaller; null without a font.
+// The diagram's text: the window's font, smaller; null without a font. Made
+// in the first context that draws it and kept, as the window's own text is,
+// until the process ends.
 const ORV::Text* diagramText() {
-    static std::unique_ptr<ORV::Text> spText;
+    static ORV::Text* spText = nullptr;
     static bool sTried = false;
     if (!sTried) {
         sTried = true;
         std::string why;
         const std::string font = ORV::Text::FindFont(&why);
-        if (!font.empty()) spText.reset(ORV::Text::Create(font, DIAGRAM_TEXT_PIXELS, &why));
+        if (!font.empty()) spText = ORV::Text::Create(font, DIAGRAM_TEXT_PIXELS, &why);
     }
-    return spText ? spText.get() : ORV::Text::Instance();
+    return spText != nullptr ? spText : ORV::Text::Instance();
 }
 
 }  // namespace

@@ -58,38 +58,6 @@ TEST(PaintOrder, SortedIsTheBruteForceOrderTiesAndBadCornersIncluded) {
     }
 }
 
-TEST(PaintOrder, EachOrderVisitsItsTrianglesOnceAndTheTreesIsItsWalk) {
-    const std::vector<Triangle> input = orvtest::RandomSoup(4, 60, 1.0f, 0.6f);
-    BSPTree tree;
-    tree.Build(input);
-    const Vec3 eye(0.4f, -2.0f, 3.0f);
-    std::vector<const Triangle*> walk;
-    tree.Walk(eye, [&](const Triangle& t) { walk.push_back(&t); });
-    DistanceSort sort;
-    for (PaintOrder order : {PaintOrder::Tree, PaintOrder::Sorted, PaintOrder::File}) {
-        std::vector<const Triangle*> seen;
-        WalkPaintOrder(order, tree, input, eye, sort, [&](const PaintStep& s) {
-            seen.push_back(s.pTri);
-            EXPECT_EQ(s.pNode != nullptr, order == PaintOrder::Tree);
-            if (s.pNode) {
-                EXPECT_EQ(&s.pNode->mTriList[s.indexInNode], s.pTri);
-            }
-        });
-        if (order == PaintOrder::Tree) {
-            EXPECT_EQ(seen, walk);
-            continue;
-        }
-        ASSERT_EQ(seen.size(), input.size());
-        std::vector<bool> hit(input.size(), false);
-        for (const Triangle* p : seen) hit[size_t(p - input.data())] = true;
-        EXPECT_EQ(std::count(hit.begin(), hit.end(), true), long(input.size()));
-        if (order == PaintOrder::File) {
-            EXPECT_EQ(seen.front(), &input.front());
-        }
-    }
-    EXPECT_EQ(NextPaintOrder(NextPaintOrder(NextPaintOrder(PaintOrder::Tree))), PaintOrder::Tree);
-}
-
 TEST(TreeDiagram, LayoutKeepsSidesApartShowsTheCursorAndCountsEveryNode) {
     struct Case {
         size_t triangles;
@@ -187,8 +155,7 @@ TEST(Explorer, OrderWrongPixelsAndDiagramKeys) {
     press(KEY_DIAGRAM, e);
     EXPECT_TRUE(e.ShowsDiagram() && e.ShowsText());
     EXPECT_FALSE(e.ChangesScene()) << "the diagram leaves the scene to the tree";
-    const bool front = tree.Root()->mpFront != nullptr;
-    press(front ? KEY_FRONT : KEY_BACK, e);
+    press(tree.Root()->mpFront != nullptr ? KEY_FRONT : KEY_BACK, e);
     EXPECT_EQ(e.Cursor().Depth(), 1u) << "the diagram's cursor moves";
 
     press(KEY_PAINTER, e);
@@ -199,22 +166,14 @@ TEST(Explorer, OrderWrongPixelsAndDiagramKeys) {
     EXPECT_TRUE(e.ChangesScene());
     EXPECT_EQ(e.Painter().Total(), input.size()) << "the painter steps through whole triangles";
     EXPECT_EQ(e.Painter().Shown(), 0u);
-    EXPECT_EQ(e.TextLines("s")[1],
-              "Order: sorted by the farthest corner's distance, farthest first (40 whole "
-              "triangles)");
+    EXPECT_EQ(e.TextLines("s")[1], "Order: sorted, farthest corner first (40 whole triangles)");
     press(KEY_COLOURS, e);
     EXPECT_EQ(e.TextLines("s").back(), "Colours: node depth (the tree's order only: key O)");
     press(KEY_ORDER, e);
-    EXPECT_EQ(e.Order(), PaintOrder::File);
     press(KEY_ORDER, e);
-    EXPECT_EQ(e.Order(), PaintOrder::Tree);
+    EXPECT_EQ(e.Order(), PaintOrder::Tree) << "file order, then the tree's again";
     EXPECT_EQ(e.Painter().Total(), stored);
-
     press(KEY_WRONG, e);
-    EXPECT_TRUE(e.ShowsWrongPixels());
-    EXPECT_EQ(e.TextLines("s")[1], "Order: the tree's walk, back to front (" +
-                                       std::to_string(stored) + " stored triangles)");
-    press(KEY_WRONG, e);
-    EXPECT_FALSE(e.ShowsWrongPixels());
+    EXPECT_TRUE(e.ShowsWrongPixels() && e.ChangesScene());
     ORV::Input::Destroy();
 }
