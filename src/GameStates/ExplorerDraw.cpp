@@ -86,11 +86,9 @@ void drawPlane(const BSPNode& node, const Bounds& box) {
 
 // The ramp's colours from the root (top) down, with the depths at both ends,
 // at the right edge from top down.
-void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
-    const int rows = int(maxDepth) + 1;
-    const int rowHeight = std::max(2, std::min(16, 320 / rows));
-    const int x1 = width - 12, x0 = x1 - 18;
-    const int y0 = top + text.LineHeight() + 2 * ORV::Text::BOX_MARGIN;
+void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int height, int top) {
+    const DepthLegend l = LayOutDepthLegend(maxDepth, width, height, top,
+                                            text.LineHeight() + 2 * ORV::Text::BOX_MARGIN);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
@@ -104,14 +102,13 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glBegin(GL_QUADS);
-    for (int d = 0; d < rows; ++d) {
-        const ORV::Color c = DepthColour(uint32_t(d), maxDepth);
+    for (uint32_t b = 0; b < l.bands; ++b) {
+        const ORV::Color c = DepthColour(l.BandDepth(b), maxDepth);
         glColor4f(c.x, c.y, c.z, 1.0f);
-        const int y = y0 + d * rowHeight;
-        glVertex2i(x0, y);
-        glVertex2i(x0, y + rowHeight);
-        glVertex2i(x1, y + rowHeight);
-        glVertex2i(x1, y);
+        glVertex2i(l.x0, l.BandTop(b));
+        glVertex2i(l.x0, l.BandTop(b + 1));
+        glVertex2i(l.x1, l.BandTop(b + 1));
+        glVertex2i(l.x1, l.BandTop(b));
     }
     glEnd();
     glPopAttrib();
@@ -122,12 +119,12 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
 
     int w = 0, h = 0;
     text.BlockSize({"depth"}, &w, &h);
-    text.DrawBlock({"depth"}, x1 - w, top);
+    text.DrawBlock({"depth"}, l.x1 - w, top);
     const std::string root = "0", bottom = std::to_string(maxDepth);
     text.BlockSize({root}, &w, &h);
-    text.DrawBlock({root}, x0 - 4 - w, y0);
+    text.DrawBlock({root}, l.x0 - 4 - w, l.y0);
     text.BlockSize({bottom}, &w, &h);
-    text.DrawBlock({bottom}, x0 - 4 - w, y0 + rows * rowHeight - h);
+    text.DrawBlock({bottom}, l.x0 - 4 - w, l.y1 - h);
 }
 
 }  // namespace
@@ -192,7 +189,7 @@ void Explorer::DrawOverlay(const std::string& status, const ORV::Vec3& cameraEye
     pText->BlockSize(lines, &w, &h);
     const int below = 8 + h + 8;
     if (mColouring == Colouring::Depth && treeViews() && mpTree != nullptr)
-        drawLegend(*pText, mpTree->Depth(), width, below);
+        drawLegend(*pText, mpTree->Depth(), width, height, below);
     if (mDiagram) drawDiagram(OrderEye(cameraEye), width, height);
     // The keys under the text, moved up as far as needed to fit.
     if (mHelp) {

@@ -4,6 +4,15 @@
 
 namespace orvbsp {
 
+CLI::Validator NumberText() {
+    return CLI::Validator(
+        [](std::string& text) {
+            float v;
+            return ParseFloat(text, &v) ? std::string() : "expected a number, got '" + text + "'";
+        },
+        "");
+}
+
 CLI::Validator Vec3Text() {
     return CLI::Validator(
         [](std::string& text) {

@@ -36,13 +36,20 @@ void AddRender(CLI::App& app, int* pStatus);
 void AddCheck(CLI::App& app, int* pStatus);
 void AddDot(CLI::App& app, int* pStatus);
 
+// One number that fills the whole text, as a float: a number beyond float
+// range becomes the infinity of its sign (CheckWeights refuses it).
+bool ParseFloat(const std::string& text, float* pOut);
+// Throws Error("the weights must be finite numbers") unless every weight is.
+void CheckWeights(const std::vector<float>& weights);
+
 // "X,Y,Z" with three finite numbers.
 bool ParseVec3(const std::string& text, ORV::Vec3* pOut);
 // "WxH" with 1 <= W, H <= maxSide.
 bool ParseSize(const std::string& text, int* pWidth, int* pHeight, int maxSide = 8192);
 // "A:B:STEP" with finite numbers, A <= B and STEP > 0: the values A, A + STEP,
 // ... up to B (B itself when it lies on the grid, within a millionth of a
-// step), at most maxNum of them.
+// step), at most maxNum of them; values beyond float range come out
+// infinite, as ParseFloat gives them.
 bool ParseRange(const std::string& text, std::vector<float>* pValues, size_t maxNum = 10000);
 
 // The shortest decimal text that reads back as the same float ("1.1", not

@@ -121,6 +121,8 @@ void sweep(const SweepOptions& opt) {
     std::vector<float> splits, balances;
     ParseRange(opt.split, &splits);
     ParseRange(opt.balance, &balances);
+    CheckWeights(splits);
+    CheckWeights(balances);
     const size_t total = splits.size() * balances.size();
     if (total > 100000)
         throw Error("the grid has " + std::to_string(total) + " points, more than 100000");
