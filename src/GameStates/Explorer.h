@@ -24,6 +24,7 @@
 namespace ORV {
 class Input;
 }
+class PathPainter;
 
 namespace explore {
 
@@ -221,8 +222,11 @@ public:
     // Draws the scene for the camera at cameraEye (ExplorerDraw.cpp): the
     // walk's triangles (the first Shown() ones while painting) in the
     // colouring, the triangle painted last outlined, the frozen eye's marker
-    // and the plane; sets the tree's drawn count as its Draw would.
+    // and the plane; sets the tree's drawn count as its Draw would. The
+    // triangles go through painter's path; the first form paints them one
+    // by one (DrawPath::Immediate).
     void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const;
+    void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const;
     // Draws the text, the depth legend, the key list and the diagram (its
     // nodes coloured by the side of their planes cameraEye, or the frozen
     // eye, is on) over the picture of width x height pixels; the status line
@@ -240,12 +244,12 @@ private:
     // the pieces colouring, *ppSource is the triangle it was cut from
     // (outlined instead of the piece), otherwise null.
     ORV::Color fillOf(const PaintStep& step, uint32_t maxDepth, const Triangle** ppSource) const;
-    // The corners of the first Shown() triangles of the order (all of them
-    // when not painting) into mFills, with their fills, for the wrong pixels.
+    // The first Shown() triangles of the order (all of them when not
+    // painting) into mFills, with their fills, for the wrong pixels.
     void collectFills(const BSPTree& tree, const ORV::Vec3& eye) const;
-    // ExplorerViews.cpp: the wrong-pixel picture in place of the scene, and
-    // the diagram's panel.
-    void drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye) const;
+    // ExplorerViews.cpp: the wrong-pixel picture in place of the scene (its
+    // two pictures painted by painter's path), and the diagram's panel.
+    void drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye, PathPainter& painter) const;
     void drawDiagram(const ORV::Vec3& eye, int width, int height) const;
 
     const BSPTree* mpTree = nullptr;
@@ -270,12 +274,12 @@ private:
     // per frame once sized): the sort, the fills and pixels of the wrong
     // pixels' two pictures, the diagram's layout, and what the last frame
     // painted.
-    struct FillVertex {
-        float pos[3];
-        uint8_t rgba[4];  // the triangle's fill, on each of its corners
+    struct Fill {
+        const Triangle* pTri;
+        ORV::Color colour;
     };
     mutable DistanceSort mSort;
-    mutable std::vector<FillVertex> mFills;
+    mutable std::vector<Fill> mFills;
     mutable std::vector<uint8_t> mTruth, mPainted, mMarked;
     mutable unsigned mMarkTexture = 0;
     mutable int mMarkSize[2] = {0, 0};

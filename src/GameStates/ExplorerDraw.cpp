@@ -1,9 +1,10 @@
 // ExplorerDraw.cpp - the explorer's drawing: the walk painted in a mode, the
-// highlight, the frozen eye's marker, the plane quad, and the overlay.
+// highlight, the frozen eye's marker, the plane quad, and the overlay. The
+// triangles go through the demo's chosen drawing of the walk (DrawPath.h).
 #include "Explorer.h"
 
-#include "BSPDraw.h"
 #include "DemoCommandLine.h"
+#include "DrawPath.h"
 #include "ORV_Text.h"
 
 #include <GL/glew.h>
@@ -26,28 +27,8 @@ ORV::Color mix(const ORV::Color& a, const ORV::Color& b, float t) {
     return ORV::Color(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1.0f);
 }
 
-// The edges of tri in colour, culled as fills are unless cull is false.
-void drawEdges(const Triangle& tri, const ORV::Color& colour, float width, bool cull) {
-    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
-    if (!cull) glDisable(GL_CULL_FACE);
-    glLineWidth(width);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glBegin(GL_TRIANGLES);
-    glColor4f(colour.x, colour.y, colour.z, 1.0f);
-    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-    glEnd();
-    glLineWidth(1.0f);
-    if (culling && !cull) glEnable(GL_CULL_FACE);
-}
-
-void paintIn(const Triangle& tri, const ORV::Color& colour, bool outline) {
-    Triangle copy = tri;
-    copy.mClr[0] = colour;
-    DrawTriangle(copy, outline);
-}
-
 // An octahedron about centre, faces wound outwards, outlined in black.
-void drawMarker(const ORV::Vec3& centre, float r) {
+void drawMarker(PathPainter& painter, const ORV::Vec3& centre, float r) {
     const ORV::Vec3 axes[6] = {ORV::Vec3(r, 0, 0),  ORV::Vec3(0, r, 0),  ORV::Vec3(0, 0, r),
                                ORV::Vec3(-r, 0, 0), ORV::Vec3(0, -r, 0), ORV::Vec3(0, 0, -r)};
     for (int f = 0; f < 8; ++f) {
@@ -57,11 +38,11 @@ void drawMarker(const ORV::Vec3& centre, float r) {
                         c = axes[(f & 4) ? 5 : 2];
         const bool flip = (((f & 1) + ((f >> 1) & 1) + ((f >> 2) & 1)) & 1) != 0;
         Triangle tri(centre + a, centre + (flip ? c : b), centre + (flip ? b : c));
-        paintIn(tri, kMarker, true);
+        painter.Paint(tri, kMarker, true);
     }
 }
 
-void drawPlane(const BSPNode& node, const Bounds& box) {
+void drawPlane(PathPainter& painter, const BSPNode& node, const Bounds& box) {
     const std::vector<ORV::Vec3> poly = PlaneInBox(node.mPlane, box);
     if (poly.empty()) return;
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_LINE_BIT);
@@ -81,7 +62,7 @@ void drawPlane(const BSPNode& node, const Bounds& box) {
     glEnd();
     glPopAttrib();
     // The triangles lying in the plane.
-    for (const Triangle& tri : node.mTriList) drawEdges(tri, kPlane, 2.0f, false);
+    for (const Triangle& tri : node.mTriList) painter.Lines(tri, kPlane, 2.0f);
 }
 
 // The ramp's colours from the root (top) down, with the depths at both ends,
@@ -149,6 +130,11 @@ ORV::Color Explorer::fillOf(const PaintStep& step, uint32_t maxDepth,
 }
 
 void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
+    PathPainter painter(DrawPath::Immediate, nullptr);
+    DrawScene(tree, cameraEye, painter);
+}
+
+void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const {
     const ORV::Vec3 eye = OrderEye(cameraEye);
     const bool outline = (tree.Flags() & BSPTree::FLAG_OUTLINE) != 0;
     const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
@@ -156,7 +142,8 @@ void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
     size_t n = 0;
     const Triangle* pLast = nullptr;
     mpPaintedNode = nullptr;
-    if (mWrong) drawWrongPixels(tree, eye);
+    if (mWrong) drawWrongPixels(tree, eye, painter);
+    painter.Begin();
     WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
         if (n++ >= limit) return;
         pLast = step.pTri;
@@ -164,19 +151,21 @@ void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
         if (mWrong) return;
         const Triangle* pSource = nullptr;
         const ORV::Color fill = fillOf(step, maxDepth, &pSource);
-        if (mColouring == Colouring::Mesh || step.pNode == nullptr)
-            DrawTriangle(*step.pTri, outline);
-        else paintIn(*step.pTri, fill, outline && pSource == nullptr);
-        if (pSource != nullptr) drawEdges(*pSource, kSourceEdge, 1.0f, true);
+        painter.Paint(*step.pTri, fill, outline && pSource == nullptr);
+        if (pSource != nullptr) painter.Edges(*pSource, kSourceEdge);
     });
     // The count of the tree's whole order, as its own Draw would give: the
     // status line reads the same whatever the explorer shows.
     tree.mDrawNum = int32_t(mOrder == PaintOrder::Tree ? n : SubtreeTriangles(tree.Root()));
-    if (mPainting && pLast != nullptr) drawEdges(*pLast, kHighlight, 3.0f, false);
+    if (mPainting && pLast != nullptr) painter.Lines(*pLast, kHighlight, 3.0f);
     // The frozen eye is the nearest point of its own order, so the marker
     // comes last in it, over every triangle.
-    if (mFrozen) drawMarker(mFrozenEye, 0.06f * mBounds.radius);
-    if (mPlane && treeViews() && mCursor.Node() != nullptr) drawPlane(*mCursor.Node(), mBounds);
+    if (mFrozen) drawMarker(painter, mFrozenEye, 0.06f * mBounds.radius);
+    if (mPlane && treeViews() && mCursor.Node() != nullptr) {
+        painter.Finish();  // the plane is drawn over what is painted
+        drawPlane(painter, *mCursor.Node(), mBounds);
+    }
+    painter.Finish();
 }
 
 void Explorer::DrawOverlay(const std::string& status, const ORV::Vec3& cameraEye, int width,

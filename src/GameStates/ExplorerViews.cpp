@@ -1,18 +1,18 @@
 // ExplorerViews.cpp - two views beside the painter's picture: the pixels an
 // order gets wrong, and the tree drawn as a diagram in a panel.
 //
-// The wrong pixels come from two pictures of the same fills read back as
-// colours (the depth buffer itself is never read, and no polygon mode is
-// used), so the view works wherever GL can draw client arrays, a browser's
-// WebGL included.
+// The wrong pixels come from two pictures of the same fills, painted by the
+// demo's chosen drawing of the walk (DrawPath.h) and read back as colours
+// (the depth buffer itself is never read), so each drawing is measured by
+// what it paints itself.
 #include "Explorer.h"
 
+#include "DrawPath.h"
 #include "ORV_Text.h"
 
 #include <GL/glew.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 namespace explore {
@@ -28,8 +28,6 @@ const ORV::Color kCount(0.85f, 0.85f, 0.85f, 1.0f);
 
 constexpr int DIAGRAM_TEXT_PIXELS = 11;  // the diagram's own, smaller text
 constexpr int PANEL_WIDTH = 430, PANEL_HEIGHT = 250, PANEL_MARGIN = 8;
-
-uint8_t byteOf(float v) { return uint8_t(std::lround(std::min(1.0f, std::max(0.0f, v)) * 255.0f)); }
 
 // Pixel coordinates over the viewport, y down, for the rest of a scope; the
 // matrices and the enables are back as they were at its end.
@@ -105,22 +103,12 @@ void Explorer::collectFills(const BSPTree& tree, const ORV::Vec3& eye) const {
     WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
         if (n++ >= limit) return;
         const Triangle* pSource = nullptr;
-        const ORV::Color fill = fillOf(step, maxDepth, &pSource);
-        FillVertex v;
-        v.rgba[0] = byteOf(fill.x);
-        v.rgba[1] = byteOf(fill.y);
-        v.rgba[2] = byteOf(fill.z);
-        v.rgba[3] = 255;
-        for (const ORV::Vec3& p : step.pTri->mPos) {
-            v.pos[0] = p.x;
-            v.pos[1] = p.y;
-            v.pos[2] = p.z;
-            mFills.push_back(v);
-        }
+        mFills.push_back(Fill{step.pTri, fillOf(step, maxDepth, &pSource)});
     });
 }
 
-void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye) const {
+void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye,
+                               PathPainter& painter) const {
     collectFills(tree, eye);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -131,15 +119,9 @@ void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye) const 
     // The same fills twice: once with the depth buffer deciding, once in
     // the order with the depth test off, as the demo paints.
     glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT | GL_CLIENT_PIXEL_STORE_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glDisable(GL_BLEND);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    if (!mFills.empty()) {
-        glVertexPointer(3, GL_FLOAT, sizeof(FillVertex), mFills[0].pos);
-        glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(FillVertex), mFills[0].rgba);
-    }
     for (int pass = 0; pass < 2; ++pass) {
         const bool depth = pass == 0;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -150,7 +132,9 @@ void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye) const 
         } else {
             glDisable(GL_DEPTH_TEST);
         }
-        if (!mFills.empty()) glDrawArrays(GL_TRIANGLES, 0, GLsizei(mFills.size()));
+        painter.Begin();
+        for (const Fill& f : mFills) painter.Paint(*f.pTri, f.colour, false);
+        painter.Finish();
         glReadPixels(viewport[0], viewport[1], w, h, GL_RGBA, GL_UNSIGNED_BYTE,
                      (depth ? mTruth : mPainted).data());
     }

@@ -303,15 +303,18 @@ bool IsForeign(const std::string& path) {
 }
 
 ORV::Mesh* Open(const std::string& path, std::string* pWhy) {
-    *pWhy = WhyUnreadable(path);
-    if (!pWhy->empty()) return nullptr;
     sReading = path;
     spOuterHandler = ORV::Report::SetHandler(nameFileAfterReport);
     // A handler that throws leaves through here: the outer one comes back.
     struct Restore {
         ~Restore() { ORV::Report::SetHandler(spOuterHandler); }
     } restore;
+    return Read(path, pWhy);
+}
 
+ORV::Mesh* Read(const std::string& path, std::string* pWhy) {
+    *pWhy = WhyUnreadable(path);
+    if (!pWhy->empty()) return nullptr;
     ORV::Mesh* pMesh = nullptr;
     if (IsForeign(path)) {
         std::string text;

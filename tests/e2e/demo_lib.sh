@@ -137,6 +137,9 @@ explore_keep() {
 #                   screenshot "start"
 # demo_run_shown [ARG...]    the same on the display already started, after
 #                   demo_quit ended the demo before
+# demo_shown_from DIR PROGRAM   PROGRAM started in the folder DIR (made if
+#                   missing) on the display already started, its window
+#                   found and focused
 # demo_quit         Escape, held until the program has ended (a slow frame
 #                   cannot miss it), ends it with status 0
 demo_start_shown() {
@@ -152,6 +155,14 @@ demo_run_shown() {
     e2e_focus
     e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
     demo_settled_shot start
+}
+
+demo_shown_from() {
+    mkdir -p "$1"
+    (cd "$1" && e2e_start "$2")
+    E2E_PID=$(cat "$E2E_DIR/pid")
+    e2e_find_window
+    e2e_focus
 }
 
 demo_quit() {

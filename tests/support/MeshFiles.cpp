@@ -10,6 +10,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "MeshImport.h"
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
@@ -19,6 +20,12 @@ const char* const kAssimpModelsDir = "/usr/share/assimp/models";
 
 std::vector<Triangle> LoadMeshTriangles(const std::string& path) {
     std::unique_ptr<ORV::Mesh> pMesh(ORV::Mesh::Load(path.c_str(), true));
+    return pMesh ? MeshTriangles(*pMesh) : std::vector<Triangle>();
+}
+
+std::vector<Triangle> OpenTriangles(const std::string& path) {
+    std::string why;
+    std::unique_ptr<ORV::Mesh> pMesh(meshimport::Open(path, &why));
     return pMesh ? MeshTriangles(*pMesh) : std::vector<Triangle>();
 }
 

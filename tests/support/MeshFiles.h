@@ -24,6 +24,10 @@ std::vector<Triangle> DemoTriangles();
 // the corner colours the demo gives them. Empty when the file does not load.
 std::vector<Triangle> LoadMeshTriangles(const std::string& path);
 
+// The triangles `orvane PATH` shows for a mesh file of any format it opens
+// (meshimport::Open). Empty when the file does not open.
+std::vector<Triangle> OpenTriangles(const std::string& path);
+
 // The triangles of any file Assimp reads (triangulated, all parts in world
 // coordinates, points and lines left out), in file order. Each face is
 // coloured by its normal as orvane-bsp convert colours it. Empty when the

@@ -157,6 +157,7 @@ TEST_F(ToolRender, BadArgumentsAreRefused) {
         {{"--target", "1,2,z"}, "--target: expected X,Y,Z"},
         {{"--order", "random"},
          "--order: expected tree, reversed, sorted, file or depth-buffer, got 'random'"},
+        {{"--draw", "lines"}, "--draw: expected immediate or batched, got 'lines'"},
         {{"--eye", "1,1,1", "--target", "1,1,1"}, "--eye and --target must be different points"},
     };
     for (const Bad& b : bad) {

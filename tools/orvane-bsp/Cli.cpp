@@ -47,6 +47,16 @@ CLI::Validator OrderText(bool withDepthBuffer) {
         withDepthBuffer ? "tree|reversed|sorted|file|depth-buffer" : "tree|reversed|sorted|file");
 }
 
+CLI::Validator DrawPathText() {
+    return CLI::Validator(
+        [](std::string& text) {
+            DrawPath path;
+            return ParseDrawPath(text, &path) ? std::string()
+                                              : "expected immediate or batched, got '" + text + "'";
+        },
+        "immediate|batched");
+}
+
 CLI::Validator RangeText() {
     return CLI::Validator(
         [](std::string& text) {

@@ -177,14 +177,18 @@ void WriteFile(const std::string& path, const std::string& text) {
         Fail(path, std::string("cannot be written: ") + std::strerror(err ? err : EIO));
 }
 
+const char* const kMeshHelp =
+    "mesh file: Orvane's mesh text (.txt), or any format Assimp reads (OBJ, PLY, STL, glTF, "
+    "IFC, ...), converted in memory as the demo converts it";
+
 std::vector<Triangle> LoadTriangles(const std::string& path) {
     CheckReadable(path);
     sMeshPath = path;
     ORV::Mesh* pMesh = nullptr;
-    reportsAsError(path + ": not a valid mesh file",
-                   [&] { pMesh = ORV::Mesh::Load(path.c_str(), true); });
-    if (pMesh == nullptr)
-        Fail(path, "holds no mesh (a Mesh block with Position and Face_Position sections)");
+    std::string why;
+    // The tool names the file after a report itself (reportsAsError).
+    reportsAsError(path + ": not a valid mesh file", [&] { pMesh = meshimport::Read(path, &why); });
+    if (pMesh == nullptr) Fail(path, why);
 
     // Each record is tagged with its mesh triangle's number, from 1.
     std::vector<Triangle> list = MeshTriangles(*pMesh);

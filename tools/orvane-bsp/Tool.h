@@ -86,13 +86,18 @@ std::string CandidatesNote();
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list,
                BSPBuildSettings settings = BSPBuildSettings());
 
-// Reads a mesh file as the demo does (deindexed) and returns its triangles
-// by the demo's rule: corner colours from the mesh's colours, or from the
-// corner's position (x, y, z, 0) when it has none. Each triangle's mTag is 1
-// plus its index in the mesh, so whole triangles can be told from the
-// pieces that cutting makes (their mTag is 0). Throws Error naming the file
-// when it is missing, unreadable or holds no mesh, and when the mesh
-// reader's report on a malformed file has been printed on standard output.
+// What a MESH argument may be: any file `orvane MESH` opens.
+extern const char* const kMeshHelp;
+
+// Reads a mesh file as `orvane MESH` does (meshimport's import, deindexed):
+// Orvane's mesh text, or any format Assimp reads converted in memory. Returns
+// its triangles by the demo's rule: corner colours from the mesh's colours,
+// or from the corner's position (x, y, z, 0) when it has none. Each
+// triangle's mTag is 1 plus its index in the mesh, so whole triangles can be
+// told from the pieces that cutting makes (their mTag is 0). Throws Error
+// naming the file when it is missing, unreadable or holds no mesh, and when
+// the mesh reader's report on a malformed file has been printed on standard
+// output.
 std::vector<Triangle> LoadTriangles(const std::string& path);
 
 // The figures of one tree.

@@ -85,7 +85,7 @@ void AddStats(CLI::App& app, int* pStatus) {
         "triangles cut and the pieces made of them, nodes, leaves, maximum and mean leaf depth, "
         "the triangles in the root's front and back subtrees, build time and the process's peak "
         "memory.");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("--split-weight", sOpt.splitWeight,
                      "weight of the number of triangles a plane cuts")
         ->check(NumberText())

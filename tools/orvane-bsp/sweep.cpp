@@ -159,7 +159,7 @@ void AddSweep(CLI::App& app, int* pStatus) {
         "progress bar on the terminal. --plot draws pieces after cutting and tree depth against "
         "the weights (maps when both vary, curves when one does), the demo's starting weights "
         "marked.");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("--split", sOpt.split, "split weights from A to B in steps of STEP")
         ->check(RangeText())
         ->required();
