@@ -59,15 +59,6 @@ bool context() {
     return spGL->Ok();
 }
 
-// One frame with key down for the first time; it is up again after.
-void press(uint8_t key) {
-    ORV::Input* pInput = ORV::Input::Instance();
-    pInput->mpKeyStateCurr[key] = 0x80;
-    pInput->mpKeyStatePrev[key] = 0;
-    gpGameStateUpdate();
-    pInput->mpKeyStateCurr[key] = 0;
-}
-
 // The status line goes to standard output every frame: it is sent to
 // /dev/null while the frames run, and standard output comes back after.
 // The demo is loaded once for every run of the benchmark (it keeps its state
@@ -85,13 +76,13 @@ void frames(benchmark::State& state, std::vector<uint8_t> keys) {
         state.SkipWithError("cannot silence standard output");
         return;
     }
-    for (uint8_t key : keys) press(key);
+    for (uint8_t key : keys) orvtest::UpdateWithKey(key);
     for (auto _ : state) {
         gpGameStateUpdate();
         gpGameStateDraw();
         glFinish();
     }
-    for (uint8_t key : keys) press(key);
+    for (uint8_t key : keys) orvtest::UpdateWithKey(key);
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);

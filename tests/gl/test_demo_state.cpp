@@ -30,16 +30,6 @@ constexpr int kWidth = 800, kHeight = 600;
 // and initialises the demo.
 bool startDemo(orvtest::OffscreenGL& gl) { return gl.Ok() && orvtest::StartDemo(kWidth, kHeight); }
 
-// One frame's update with the given key going down in it.
-void updateWithKey(uint8_t key) {
-    ORV::Input* pInput = ORV::Input::Instance();
-    pInput->mpKeyStatePrev[key] = 0;
-    pInput->mpKeyStateCurr[key] = 0x80;
-    gpGameStateUpdate();
-    pInput->mpKeyStatePrev[key] = 0x80;
-    pInput->mpKeyStateCurr[key] = 0;
-}
-
 void report(const char* pName, const std::string& value) {
     printf("\n@%s %s\n", pName, value.c_str());
     fflush(stdout);
@@ -96,16 +86,16 @@ TEST(DemoState, StatusLineKeysAndRebuilds) {
         gpGameStateUpdate();  // first frame: nothing drawn yet
         drawFrame(gl);
         gpGameStateUpdate();
-        updateWithKey(49);  // 1: the plain mesh
+        orvtest::UpdateWithKey(49);  // 1: the plain mesh
         drawFrame(gl);
         gpGameStateUpdate();
-        updateWithKey(49);  // 1 again: the tree
+        orvtest::UpdateWithKey(49);  // 1 again: the tree
         gpGameStateUpdate();
-        updateWithKey(51);  // 3: split weight up, rebuilt
+        orvtest::UpdateWithKey(51);  // 3: split weight up, rebuilt
         report("split", std::to_string(BSPTree::sSplitWeight));
         drawFrame(gl);
         gpGameStateUpdate();
-        updateWithKey(52);  // 4: balance weight up, rebuilt
+        orvtest::UpdateWithKey(52);  // 4: balance weight up, rebuilt
         report("balance", std::to_string(BSPTree::sBalanceWeight));
         drawFrame(gl);
         gpGameStateUpdate();
@@ -232,16 +222,16 @@ TEST(DemoState, PlainMeshOutlinesPulseAndKey2RemovesThem) {
         orvtest::OffscreenGL gl(kWidth, kHeight);
         if (!startDemo(gl)) _exit(3);
         ORV::System* pSystem = ORV::System::Instance();
-        updateWithKey(49);
+        orvtest::UpdateWithKey(49);
         auto at = [&](uint32_t counter) {
             pSystem->mFrameCounter = counter;
             return drawFrame(gl);
         };
         std::vector<uint8_t> dark = at(0), bright = at(32), darkAgain = at(64), wrapped = at(128);
         std::vector<uint8_t> mid = at(16 + 128);
-        updateWithKey(50);
+        orvtest::UpdateWithKey(50);
         std::vector<uint8_t> bare0 = at(0), bare32 = at(32);
-        updateWithKey(50);
+        orvtest::UpdateWithKey(50);
         std::vector<uint8_t> back = at(32);
         report("pulse", std::to_string(dark != bright) + " " + std::to_string(dark == wrapped) +
                             " " + std::to_string(bright != darkAgain));
@@ -281,7 +271,7 @@ static std::vector<std::string> framesWith(std::vector<std::string> args, int pr
         if (!startDemo(gl)) _exit(3);
         std::vector<uint8_t> first;
         for (int i = 0; i <= presses; ++i) {
-            if (i > 0) updateWithKey(82);  // R
+            if (i > 0) orvtest::UpdateWithKey(82);  // R
             gpGameStateUpdate();
             const std::vector<uint8_t> frame = drawFrame(gl);
             if (i == 0) first = frame;
