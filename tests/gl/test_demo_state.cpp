@@ -260,8 +260,10 @@ TEST(DemoState, PlainMeshOutlinesPulseAndKey2RemovesThem) {
 // The walk is drawn per triangle for the demo's own mesh and batched for a
 // named one, unless --draw says otherwise; R switches between the two. The
 // child reports a checksum of each frame (R pressed before every frame but
-// the first) and the share of pixels that agree with the first frame.
-static std::vector<std::string> framesWith(std::vector<std::string> args, int presses) {
+// the first) and the share of pixels that agree with the first frame; keys
+// are pressed before the first frame.
+static std::vector<std::string> framesWith(std::vector<std::string> args, int presses,
+                                           const std::vector<uint8_t>& keys = {}) {
     auto r = orvtest::RunInChild([&] {
         args.insert(args.begin(), "orvane");
         std::vector<char*> argv;
@@ -269,6 +271,7 @@ static std::vector<std::string> framesWith(std::vector<std::string> args, int pr
         if (gameStateCommandLine(int(argv.size()), argv.data()) != -1) _exit(4);
         orvtest::OffscreenGL gl(kWidth, kHeight);
         if (!startDemo(gl)) _exit(3);
+        for (uint8_t key : keys) orvtest::UpdateWithKey(key);
         std::vector<uint8_t> first;
         for (int i = 0; i <= presses; ++i) {
             if (i > 0) orvtest::UpdateWithKey(82);  // R
@@ -285,9 +288,12 @@ static std::vector<std::string> framesWith(std::vector<std::string> args, int pr
         }
     });
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    // Every status line after the first frame reads the same on both paths.
+    // Every status line after the first frame reads the same on both paths
+    // (those before it, of the keys and the first update, count no frame).
     const std::vector<std::string> lines = statusLines(r.out);
-    EXPECT_EQ(std::count(lines.begin() + 1, lines.end(), lines.back()), long(lines.size()) - 1);
+    const long before = 1 + long(keys.size());
+    EXPECT_EQ(std::count(lines.begin() + before, lines.end(), lines.back()),
+              long(lines.size()) - before);
     std::vector<std::string> frames;
     for (int i = 0; i <= presses; ++i)
         frames.push_back(reported(r.out, "frame" + std::to_string(i)));
@@ -308,4 +314,10 @@ TEST(DemoState, DrawPathFollowsTheCommandLineAndKeyR) {
     // What R switched to is what --draw starts with.
     EXPECT_EQ(framesWith({"--draw", "batched"}, 0)[0], own[1]);
     EXPECT_EQ(framesWith({"--draw=immediate", wuson}, 0)[0], named[1]);
+    // The other orders and their wrong pixels, switched alike.
+    for (const std::vector<uint8_t>& keys : {std::vector<uint8_t>{'O'}, {'O', 'O', 'X'}}) {
+        const std::vector<std::string> order = framesWith({}, 1, keys);
+        EXPECT_NE(order[0], own[0]);
+        EXPECT_EQ(order[1].back(), '1') << keys.size() << " keys";
+    }
 }
