@@ -2,9 +2,8 @@
 # Why the tree. Key O paints the sorted order, then the file's order, then the
 # tree's again; key X marks the pixels the order paints wrong against the
 # depth buffer; key G shows the tree as a diagram, whose cursor F and B move.
-# Key R then draws the sorted order and its wrong pixels batched. Each
-# picture is the one drawn offscreen for the same presses; X and G off again
-# give back the demo's picture exactly.
+# Each picture is the one drawn offscreen for the same presses; X and G off
+# again give back the demo's picture exactly.
 set -euo pipefail
 source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
@@ -35,12 +34,5 @@ e2e_hold b demo_shot_differs diagram_fb diagram_f || e2e_fail "key B did not mov
 explore_like diagram_fb $MAX_OFF --diagram FB
 explore_keep diagram_fb diagram
 e2e_hold g demo_shot_equals plain start || e2e_fail "key G again did not give back the picture"
-
-e2e_hold o demo_shot_differs sorted2 plain || e2e_fail "key O did not paint the sorted order"
-e2e_hold r demo_shot_differs sorted_batched sorted2 || e2e_fail "key R did not draw it batched"
-explore_like sorted_batched $MAX_OFF --order 1 --draw batched
-e2e_hold x demo_shot_differs sorted_wrong_batched sorted_batched ||
-    e2e_fail "key X did not mark wrong pixels batched"
-explore_like sorted_wrong_batched $MAX_OFF --order 1 --wrong --draw batched
 
 demo_quit
