@@ -4,6 +4,8 @@
 // frame: the demo's whole frame (its update and draw hooks) on its own mesh,
 // the figure the exploration features must leave alone; take it with
 // --benchmark_min_time=5 --benchmark_repetitions=5.
+// frame_wrong_pixels/<path>: the same frame with key X's view on (two
+// pictures drawn and read back), per triangle and batched (key R).
 //
 // Draw/<mesh>/<path>: the tree drawn from the demo's start view of the mesh,
 // outlines on, three ways side by side: per-triangle (BSPTree::Draw), batched
@@ -24,12 +26,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BSPBatch.h"
 #include "BSPBuild.h"
 #include "DemoStart.h"
 #include "DemoView.h"
 #include "DrawPath.h"
+#include "Explorer.h"
 #include "GameState.h"
 #include "MeshBounds.h"
 #include "MeshFiles.h"
@@ -58,8 +62,9 @@ bool context() {
 // The status line goes to standard output every frame: it is sent to
 // /dev/null while the frames run, and standard output comes back after.
 // The demo is loaded once for every run of the benchmark (it keeps its state
-// in statics and never releases it).
-void frame(benchmark::State& state) {
+// in statics and never releases it). The keys given are pressed before the
+// frames and again after.
+void frames(benchmark::State& state, std::vector<uint8_t> keys) {
     static bool sStarted = context() && orvtest::StartDemo(kWidth, kHeight);
     if (!sStarted) {
         state.SkipWithError("no offscreen GL context or no source folder");
@@ -71,11 +76,13 @@ void frame(benchmark::State& state) {
         state.SkipWithError("cannot silence standard output");
         return;
     }
+    for (uint8_t key : keys) orvtest::UpdateWithKey(key);
     for (auto _ : state) {
         gpGameStateUpdate();
         gpGameStateDraw();
         glFinish();
     }
+    for (uint8_t key : keys) orvtest::UpdateWithKey(key);
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);
@@ -194,7 +201,15 @@ void walk(benchmark::State& state, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::RegisterBenchmark("frame", frame)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("frame", frames, std::vector<uint8_t>())
+        ->Unit(benchmark::kMillisecond);
+    // R switches the demo's mesh from per triangle to batched.
+    benchmark::RegisterBenchmark("frame_wrong_pixels/per-triangle", frames,
+                                 std::vector<uint8_t>{explore::KEY_WRONG})
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("frame_wrong_pixels/batched", frames,
+                                 std::vector<uint8_t>{uint8_t('R'), explore::KEY_WRONG})
+        ->Unit(benchmark::kMillisecond);
     std::vector<std::string> meshes = {"demo"};
     if (!tiny()) meshes.insert(meshes.end(), {"wuson", "ifchouse"});
     if (large()) meshes.push_back("terrain1m");

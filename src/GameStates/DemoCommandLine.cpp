@@ -33,7 +33,10 @@ const KeyHelp kExploreKeys[] = {
     {"I", "freeze the eye the order is for / follow the camera"},
     {"M", "colours: mesh / node depth / cut pieces"},
     {"L", "a node's splitting plane (root first) on / off"},
+    {"G", "the tree as a diagram, the node's place in it marked, on / off"},
     {"F, B, U", "that node's front child, back child, parent"},
+    {"O", "paint in the tree's order / sorted by distance / the file's order"},
+    {"X", "mark the pixels the order paints wrong, and their share, on / off"},
     {"T", "the status line in the window on / off"},
     {"H", "this list of keys in the window on / off"},
 };

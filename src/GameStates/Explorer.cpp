@@ -387,10 +387,33 @@ void Explorer::Attach(const BSPTree* pTree, const std::vector<Triangle>* pInput)
     mpInput = pInput;
     mBounds = pInput != nullptr ? BoundsOf(*pInput) : Bounds();
     mSources.Clear();
+    ++mTreeVersion;
     const BSPNode* pRoot = mpTree != nullptr ? mpTree->Root() : nullptr;
     mCursor.Reset(pRoot);
-    mPainter.SetTotal(SubtreeTriangles(pRoot));
+    mPainter.SetTotal(OrderLength());
     findSources();
+}
+
+size_t Explorer::OrderLength() const {
+    if (mOrder != PaintOrder::Tree) return mpInput != nullptr ? mpInput->size() : 0;
+    return SubtreeTriangles(mpTree != nullptr ? mpTree->Root() : nullptr);
+}
+
+void Explorer::CycleOrder() {
+    mOrder = NextPaintOrder(mOrder);
+    // The triangles painted so far are not a beginning of the new order.
+    if (mPainting) mPainter.Start(OrderLength());
+}
+
+const DiagramLayout& Explorer::Diagram(const DiagramMetrics& metrics) const {
+    const bool same = std::memcmp(&metrics, &mLayoutMetrics, sizeof(metrics)) == 0;
+    if (!same || mLayoutVersion != mTreeVersion || mpLayoutCursor != mCursor.Node()) {
+        mLayout = LayOutDiagram(mCursor.Path(), metrics);
+        mLayoutMetrics = metrics;
+        mLayoutVersion = mTreeVersion;
+        mpLayoutCursor = mCursor.Node();
+    }
+    return mLayout;
 }
 
 void Explorer::findSources() {
@@ -400,7 +423,7 @@ void Explorer::findSources() {
 
 void Explorer::TogglePainter() {
     mPainting = !mPainting;
-    if (mPainting) mPainter.Start(SubtreeTriangles(mpTree ? mpTree->Root() : nullptr));
+    if (mPainting) mPainter.Start(OrderLength());
 }
 
 void Explorer::ToggleFreeze(const ORV::Vec3& eye) {
@@ -429,7 +452,11 @@ void Explorer::Update(const ORV::Input& input, double dt, const ORV::Vec3& eye) 
     if (input.KeyTriggered(KEY_PLANE)) TogglePlane();
     if (input.KeyTriggered(KEY_TEXT)) ToggleText();
     if (input.KeyTriggered(KEY_HELP)) ToggleHelp();
-    if (mPlane) {
+    if (input.KeyTriggered(KEY_ORDER)) CycleOrder();
+    if (input.KeyTriggered(KEY_WRONG)) ToggleWrongPixels();
+    if (input.KeyTriggered(KEY_DIAGRAM)) ToggleDiagram();
+    // The node cursor moves where it is shown: on the plane or the diagram.
+    if (mPlane || mDiagram) {
         if (input.KeyTriggered(KEY_FRONT)) mCursor.Front();
         if (input.KeyTriggered(KEY_BACK)) mCursor.Back();
         if (input.KeyTriggered(KEY_UP)) mCursor.Up();
@@ -443,6 +470,19 @@ void Explorer::Update(const ORV::Input& input, double dt, const ORV::Vec3& eye) 
 std::vector<std::string> Explorer::TextLines(const std::string& status) const {
     std::vector<std::string> lines = {status};
     char buf[160];
+    if (mOrder != PaintOrder::Tree || mWrong) {
+        static const char* const kOrders[] = {"the tree's walk", "sorted, farthest corner first",
+                                              "the mesh's own"};
+        std::snprintf(buf, sizeof(buf), "Order: %s (%zu %s triangles)", kOrders[int(mOrder)],
+                      OrderLength(), mOrder == PaintOrder::Tree ? "stored" : "whole");
+        lines.push_back(buf);
+    }
+    if (mWrong) {
+        std::snprintf(buf, sizeof(buf),
+                      "Wrong pixels (vs depth buffer): %.3f%% of picture, %.2f%% of scene",
+                      100.0 * mWrongCount.OfPicture(), 100.0 * mWrongCount.OfScene());
+        lines.push_back(buf);
+    }
     if (mPainting) {
         std::snprintf(buf, sizeof(buf), "Painter: %zu of %zu triangles painted%s", mPainter.Shown(),
                       mPainter.Total(), mPainter.Playing() ? ", playing" : "");
@@ -453,18 +493,21 @@ std::vector<std::string> Explorer::TextLines(const std::string& status) const {
                       double(mFrozenEye.y), double(mFrozenEye.z));
         lines.push_back(buf);
     }
+    // The colourings and the plane are the tree's: other orders paint whole
+    // triangles, which no node holds.
+    const char* pTreeOnly = treeViews() ? "" : " (the tree's order only: key O)";
     switch (mColouring) {
     case Colouring::Mesh: break;
-    case Colouring::Depth: lines.push_back("Colours: node depth"); break;
+    case Colouring::Depth: lines.push_back(std::string("Colours: node depth") + pTreeOnly); break;
     case Colouring::Pieces:
-        std::snprintf(buf, sizeof(buf), "Colours: %zu pieces (tinted) cut from %zu triangles",
-                      mSources.Pieces(), mSources.CutSources());
+        std::snprintf(buf, sizeof(buf), "Colours: %zu pieces (tinted) cut from %zu triangles%s",
+                      mSources.Pieces(), mSources.CutSources(), pTreeOnly);
         lines.push_back(buf);
         break;
     }
     if (mPlane && mCursor.Node() != nullptr) {
         const BSPNode& node = *mCursor.Node();
-        lines.push_back("Plane of node " + mCursor.Route());
+        lines.push_back("Plane of node " + mCursor.Route() + pTreeOnly);
         std::snprintf(buf, sizeof(buf), "  depth %u, %zu triangles in it, front %zu, back %zu",
                       mCursor.Depth(), node.mTriList.size(), SubtreeTriangles(node.mpFront),
                       SubtreeTriangles(node.mpBack));

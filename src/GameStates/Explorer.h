@@ -1,14 +1,19 @@
 // Explorer.h - the demo's ways of seeing the tree at work: the painter's
 // order step by step, a frozen eye, colourings of what the tree made, the
-// splitting plane of a chosen node, and text in the window. The state and
-// its rules are plain data and need no window (Explorer.cpp); the drawing is
-// ExplorerDraw.cpp. With every mode off the demo draws as it always has and
-// the explorer draws nothing.
+// splitting plane of a chosen node, text in the window, other painting
+// orders beside the tree's, the pixels an order gets wrong, and the tree as
+// a diagram. The state and its rules are plain data and need no window
+// (Explorer.cpp); the drawing is ExplorerDraw.cpp, with the wrong pixels and
+// the diagram in ExplorerViews.cpp. With every mode off the demo draws as it
+// always has and the explorer draws nothing.
 #ifndef BSP_EXPLORER_H
 #define BSP_EXPLORER_H
 
 #include "BSPTree.h"
 #include "MeshBounds.h"
+#include "PaintOrder.h"
+#include "TreeDiagram.h"
+#include "WrongPixels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +40,9 @@ constexpr uint8_t KEY_BACK = 66;     // B: to its back child
 constexpr uint8_t KEY_UP = 85;       // U: back up to its parent
 constexpr uint8_t KEY_TEXT = 84;     // T: the status line in the window on / off
 constexpr uint8_t KEY_HELP = 72;     // H: every key on screen on / off
+constexpr uint8_t KEY_ORDER = 79;    // O: paint in the tree's order / sorted / file order
+constexpr uint8_t KEY_WRONG = 88;    // X: the pixels the order gets wrong on / off
+constexpr uint8_t KEY_DIAGRAM = 71;  // G: the tree as a diagram on / off
 
 // The first Shown() triangles of an order of Total(), advanced one at a
 // time, repeatedly while the step key is held, or played at PlayRate().
@@ -81,6 +89,8 @@ public:
     bool Back();
     bool Up();
     const BSPNode* Node() const { return mPath.empty() ? nullptr : mPath.back(); }
+    // The nodes from the root down to Node().
+    const std::vector<const BSPNode*>& Path() const { return mPath; }
     uint32_t Depth() const { return mPath.empty() ? 0 : uint32_t(mPath.size() - 1); }
     // "root", or the children taken from it: "root/FB" is the root's front
     // child's back child.
@@ -168,15 +178,20 @@ public:
     void TogglePlane();
     void ToggleText() { mText = !mText; }
     void ToggleHelp() { mHelp = !mHelp; }
+    // The next painting order; painting steps start again from nothing.
+    void CycleOrder();
+    void ToggleWrongPixels() { mWrong = !mWrong; }
+    void ToggleDiagram() { mDiagram = !mDiagram; }
     PainterSteps& Painter() { return mPainter; }
     NodeCursor& Cursor() { return mCursor; }
 
     // True when the scene is drawn otherwise than by the tree's own Draw.
     bool ChangesScene() const {
-        return mPainting || mFrozen || mColouring != Colouring::Mesh || mPlane;
+        return mPainting || mFrozen || mColouring != Colouring::Mesh || mPlane ||
+               mOrder != PaintOrder::Tree || mWrong;
     }
     // True when text goes into the window: its own key, or any mode on.
-    bool ShowsText() const { return mText || mHelp || ChangesScene(); }
+    bool ShowsText() const { return mText || mHelp || mDiagram || ChangesScene(); }
 
     bool Painting() const { return mPainting; }
     bool Frozen() const { return mFrozen; }
@@ -185,6 +200,21 @@ public:
     bool ShowsPlane() const { return mPlane; }
     bool ShowsHelp() const { return mHelp; }
     const Bounds& MeshBox() const { return mBounds; }
+    PaintOrder Order() const { return mOrder; }
+    bool ShowsWrongPixels() const { return mWrong; }
+    bool ShowsDiagram() const { return mDiagram; }
+    // The number of triangles the order paints: the tree's stored ones, or
+    // the input's whole ones.
+    size_t OrderLength() const;
+    // The eye the order is for: the frozen one, or the camera's.
+    ORV::Vec3 OrderEye(const ORV::Vec3& cameraEye) const {
+        return mFrozen ? mFrozenEye : cameraEye;
+    }
+    // The wrong pixels of the last frame drawn with them shown.
+    const pixels::Count& WrongPixels() const { return mWrongCount; }
+    // The diagram's layout for the cursor in a panel of the given metrics
+    // (kept until the cursor, the tree or the metrics change).
+    const DiagramLayout& Diagram(const DiagramMetrics& metrics) const;
 
     // The lines of the text block: the status line, then one or two per mode.
     std::vector<std::string> TextLines(const std::string& status) const;
@@ -197,14 +227,30 @@ public:
     // by one (DrawPath::Immediate).
     void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const;
     void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const;
-    // Draws the text, the depth legend and the key list over the picture of
-    // width x height pixels; the status line is given.
-    void DrawOverlay(const std::string& status, int width, int height) const;
+    // Draws the text, the depth legend, the key list and the diagram (its
+    // nodes coloured by the side of their planes cameraEye, or the frozen
+    // eye, is on) over the picture of width x height pixels; the status line
+    // is given.
+    void DrawOverlay(const std::string& status, const ORV::Vec3& cameraEye, int width,
+                     int height) const;
 
 private:
     // The sources of the stored triangles, when pieces are shown and they
     // have not been found for this tree yet.
     void findSources();
+    // Whether a colouring or the plane, which belong to the tree, are drawn.
+    bool treeViews() const { return mOrder == PaintOrder::Tree; }
+    // The fill of a triangle of the order in the colouring; for a piece in
+    // the pieces colouring, *ppSource is the triangle it was cut from
+    // (outlined instead of the piece), otherwise null.
+    ORV::Color fillOf(const PaintStep& step, uint32_t maxDepth, const Triangle** ppSource) const;
+    // The first Shown() triangles of the order (all of them when not
+    // painting) into mFills, with their fills, for the wrong pixels.
+    void collectFills(const BSPTree& tree, const ORV::Vec3& eye) const;
+    // ExplorerViews.cpp: the wrong-pixel picture in place of the scene (its
+    // two pictures painted by painter's path), and the diagram's panel.
+    void drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye, PathPainter& painter) const;
+    void drawDiagram(const ORV::Vec3& eye, int width, int height) const;
 
     const BSPTree* mpTree = nullptr;
     const std::vector<Triangle>* mpInput = nullptr;
@@ -219,6 +265,30 @@ private:
     bool mPlane = false;
     bool mText = false;
     bool mHelp = false;
+    PaintOrder mOrder = PaintOrder::Tree;
+    bool mWrong = false;
+    bool mDiagram = false;
+    uint32_t mTreeVersion = 0;  // grows with every Attach
+
+    // What drawing a frame needs and keeps between frames (no allocation
+    // per frame once sized): the sort, the fills and pixels of the wrong
+    // pixels' two pictures, the diagram's layout, and what the last frame
+    // painted.
+    struct Fill {
+        const Triangle* pTri;
+        ORV::Color colour;
+    };
+    mutable DistanceSort mSort;
+    mutable std::vector<Fill> mFills;
+    mutable std::vector<uint8_t> mTruth, mPainted, mMarked;
+    mutable unsigned mMarkTexture = 0;
+    mutable int mMarkSize[2] = {0, 0};
+    mutable pixels::Count mWrongCount;
+    mutable DiagramLayout mLayout;
+    mutable DiagramMetrics mLayoutMetrics;
+    mutable const BSPNode* mpLayoutCursor = nullptr;
+    mutable uint32_t mLayoutVersion = ~0u;
+    mutable const BSPNode* mpPaintedNode = nullptr;  // holds the triangle painted last
 };
 
 }  // namespace explore

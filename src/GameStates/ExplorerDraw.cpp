@@ -117,55 +117,66 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int height,
 
 }  // namespace
 
+ORV::Color Explorer::fillOf(const PaintStep& step, uint32_t maxDepth,
+                            const Triangle** ppSource) const {
+    *ppSource = nullptr;
+    const Triangle& tri = *step.pTri;
+    // The other orders' whole triangles are in no node: mesh colours only.
+    if (step.pNode == nullptr) return tri.mClr[0];
+    switch (mColouring) {
+    case Colouring::Mesh: break;
+    case Colouring::Depth: return DepthColour(step.depth, maxDepth);
+    case Colouring::Pieces: {
+        const TriangleSources::Origin origin = mSources.Of(*step.pNode, step.indexInNode);
+        if (!origin.piece) return mix(tri.mClr[0], kWholeGrey, 0.6f);
+        *ppSource = &(*mpInput)[size_t(origin.source)];
+        return mix(tri.mClr[0], kPieceTint, 0.65f);
+    }
+    }
+    return tri.mClr[0];
+}
+
 void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
     PathPainter painter(DrawPath::Immediate, nullptr);
     DrawScene(tree, cameraEye, painter);
 }
 
 void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const {
-    const ORV::Vec3 eye = mFrozen ? mFrozenEye : cameraEye;
+    const ORV::Vec3 eye = OrderEye(cameraEye);
     const bool outline = (tree.Flags() & BSPTree::FLAG_OUTLINE) != 0;
     const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
     const uint32_t maxDepth = tree.Depth();
     size_t n = 0;
     const Triangle* pLast = nullptr;
+    mpPaintedNode = nullptr;
+    if (mWrong) drawWrongPixels(tree, eye, painter);
     painter.Begin();
-    tree.WalkNodes(eye, [&](const BSPNode& node, uint32_t depth) {
-        for (size_t i = 0; i < node.mTriList.size(); ++i, ++n) {
-            if (n >= limit) continue;
-            const Triangle& tri = node.mTriList[i];
-            pLast = &tri;
-            switch (mColouring) {
-            case Colouring::Mesh: painter.Paint(tri, tri.mClr[0], outline); break;
-            case Colouring::Depth: painter.Paint(tri, DepthColour(depth, maxDepth), outline); break;
-            case Colouring::Pieces: {
-                const TriangleSources::Origin origin = mSources.Of(node, i);
-                if (!origin.piece) {
-                    painter.Paint(tri, mix(tri.mClr[0], kWholeGrey, 0.6f), outline);
-                    break;
-                }
-                painter.Paint(tri, mix(tri.mClr[0], kPieceTint, 0.65f), false);
-                painter.Edges((*mpInput)[size_t(origin.source)], kSourceEdge);
-                break;
-            }
-            }
-        }
+    WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
+        if (n++ >= limit) return;
+        pLast = step.pTri;
+        mpPaintedNode = step.pNode;
+        if (mWrong) return;
+        const Triangle* pSource = nullptr;
+        const ORV::Color fill = fillOf(step, maxDepth, &pSource);
+        painter.Paint(*step.pTri, fill, outline && pSource == nullptr);
+        if (pSource != nullptr) painter.Edges(*pSource, kSourceEdge);
     });
-    // The count of the whole order, as the tree's own Draw would give: the
+    // The count of the tree's whole order, as its own Draw would give: the
     // status line reads the same whatever the explorer shows.
-    tree.mDrawNum = int32_t(n);
+    tree.mDrawNum = int32_t(mOrder == PaintOrder::Tree ? n : SubtreeTriangles(tree.Root()));
     if (mPainting && pLast != nullptr) painter.Lines(*pLast, kHighlight, 3.0f);
     // The frozen eye is the nearest point of its own order, so the marker
     // comes last in it, over every triangle.
     if (mFrozen) drawMarker(painter, mFrozenEye, 0.06f * mBounds.radius);
-    if (mPlane && mCursor.Node() != nullptr) {
+    if (mPlane && treeViews() && mCursor.Node() != nullptr) {
         painter.Finish();  // the plane is drawn over what is painted
         drawPlane(painter, *mCursor.Node(), mBounds);
     }
     painter.Finish();
 }
 
-void Explorer::DrawOverlay(const std::string& status, int width, int height) const {
+void Explorer::DrawOverlay(const std::string& status, const ORV::Vec3& cameraEye, int width,
+                           int height) const {
     const ORV::Text* pText = ORV::Text::Instance();
     if (pText == nullptr) return;
     const std::vector<std::string> lines = TextLines(status);
@@ -173,8 +184,9 @@ void Explorer::DrawOverlay(const std::string& status, int width, int height) con
     int w = 0, h = 0;
     pText->BlockSize(lines, &w, &h);
     const int below = 8 + h + 8;
-    if (mColouring == Colouring::Depth && mpTree != nullptr)
+    if (mColouring == Colouring::Depth && treeViews() && mpTree != nullptr)
         drawLegend(*pText, mpTree->Depth(), width, height, below);
+    if (mDiagram) drawDiagram(OrderEye(cameraEye), width, height);
     // The keys under the text, moved up as far as needed to fit.
     if (mHelp) {
         const std::vector<std::string> keys = DemoKeyLines();

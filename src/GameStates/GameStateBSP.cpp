@@ -241,7 +241,7 @@ static void gameStateDraw() {
     ORV_GL_ERROR("");
     // Last, so that nothing of the scene covers it.
     if (sExplorer.ShowsText()) {
-        sExplorer.DrawOverlay(statusText(), static_cast<int>(pSystem->Width()),
+        sExplorer.DrawOverlay(statusText(), sCamera.Eye(), static_cast<int>(pSystem->Width()),
                               static_cast<int>(pSystem->Height()));
         ORV_GL_ERROR("");
     }

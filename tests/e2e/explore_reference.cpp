@@ -13,6 +13,9 @@
 //   --colours N        key M pressed N times
 //   --plane ROUTE      key L, then F and B as ROUTE spells them ("" for the root)
 //   --text, --keys     keys T and H
+//   --order N          key O pressed N times
+//   --wrong            key X
+//   --diagram ROUTE    key G, then F and B as ROUTE spells them
 // and the results:
 //   --compare FILE     prints "differing N": pixels of the screenshot FILE
 //                      (800x600 RGB bytes, top row first) whose red, green or
@@ -85,7 +88,7 @@ std::vector<uint8_t> draw(Scene& s, const orvtest::OffscreenGL& gl) {
         std::snprintf(status, sizeof(status),
                       "Using BSP tree, %d triangles total, %d triangles drawn, tree depth: %d",
                       s.tree.TriNum(), s.tree.DrawNum(), int(s.tree.Depth()));
-        s.explorer.DrawOverlay(status, kWidth, kHeight);
+        s.explorer.DrawOverlay(status, s.camera.Eye(), kWidth, kHeight);
     }
     glPopAttrib();
     // Bottom row first, RGBA: turned into the screenshot's layout.
@@ -183,9 +186,15 @@ int main(int argc, char** argv) {
         } else if (a == "--colours") {
             for (long n = number(i + 1); n > 0; --n) s.explorer.CycleColouring();
             i += 1;
-        } else if (a == "--plane") {
-            if (i + 1 >= args.size()) fail("a route is missing after --plane");
-            s.explorer.TogglePlane();
+        } else if (a == "--order") {
+            for (long n = number(i + 1); n > 0; --n) s.explorer.CycleOrder();
+            i += 1;
+        } else if (a == "--wrong") {
+            s.explorer.ToggleWrongPixels();
+        } else if (a == "--plane" || a == "--diagram") {
+            if (i + 1 >= args.size()) fail("a route is missing after " + a);
+            if (a == "--plane") s.explorer.TogglePlane();
+            else s.explorer.ToggleDiagram();
             for (char c : args[i + 1]) {
                 if (c == 'F') s.explorer.Cursor().Front();
                 else if (c == 'B') s.explorer.Cursor().Back();

@@ -184,6 +184,23 @@ TEST_F(BatchedDrawing, ExplorerModesLookTheSameOnBothPaths) {
              e.TogglePlane();
              e.Cursor().Front();
          }},
+        // The other orders, fed to the batch as the walk is.
+        {"sorted, half painted",
+         [](explore::Explorer& e) {
+             e.CycleOrder();
+             e.TogglePainter();
+             for (size_t i = 0; i < e.Painter().Total() / 2; ++i) e.Painter().Step();
+         }},
+        {"file order",
+         [](explore::Explorer& e) {
+             e.CycleOrder();
+             e.CycleOrder();
+         }},
+        {"sorted's wrong pixels",
+         [](explore::Explorer& e) {
+             e.CycleOrder();
+             e.ToggleWrongPixels();
+         }},
     };
     const std::vector<uint8_t> plain = tree(t, camera, DrawPath::Immediate, true);
     for (const auto& mode : modes) {
@@ -192,11 +209,13 @@ TEST_F(BatchedDrawing, ExplorerModesLookTheSameOnBothPaths) {
         mode.second(explorer);
         std::vector<uint8_t> pictures[2];
         int32_t drawn[2];
+        size_t wrong[2];
         for (DrawPath path : {DrawPath::Immediate, DrawPath::Batched}) {
             PathPainter painter(path, &batch);
             pictures[int(path)] =
                 frame(camera, [&] { explorer.DrawScene(t, camera.Eye(), painter); });
             drawn[int(path)] = t.DrawNum();
+            wrong[int(path)] = explorer.WrongPixels().wrong;
         }
         const std::vector<uint8_t>&one = pictures[0], &batched = pictures[1];
         size_t marks = 0, kept = 0;
@@ -208,6 +227,10 @@ TEST_F(BatchedDrawing, ExplorerModesLookTheSameOnBothPaths) {
         std::printf("  %-24s %zu pixels differ; %zu of the mode's %zu pixels kept\n", mode.first,
                     differing(one, batched), kept, marks);
         EXPECT_EQ(drawn[1], drawn[0]) << mode.first;
+        EXPECT_NEAR(double(wrong[1]), double(wrong[0]), 10.0) << mode.first;
+        if (explorer.ShowsWrongPixels()) {
+            EXPECT_GT(wrong[0], 100u) << mode.first;
+        }
         EXPECT_GE(agreement(one, batched), 0.99) << mode.first;
         EXPECT_GT(marks, 200u) << mode.first;
         EXPECT_GE(double(kept), 0.9 * double(marks)) << mode.first;

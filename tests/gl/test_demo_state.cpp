@@ -30,16 +30,6 @@ constexpr int kWidth = 800, kHeight = 600;
 // and initialises the demo.
 bool startDemo(orvtest::OffscreenGL& gl) { return gl.Ok() && orvtest::StartDemo(kWidth, kHeight); }
 
-// One frame's update with the given key going down in it.
-void updateWithKey(uint8_t key) {
-    ORV::Input* pInput = ORV::Input::Instance();
-    pInput->mpKeyStatePrev[key] = 0;
-    pInput->mpKeyStateCurr[key] = 0x80;
-    gpGameStateUpdate();
-    pInput->mpKeyStatePrev[key] = 0x80;
-    pInput->mpKeyStateCurr[key] = 0;
-}
-
 void report(const char* pName, const std::string& value) {
     printf("\n@%s %s\n", pName, value.c_str());
     fflush(stdout);
@@ -96,16 +86,16 @@ TEST(DemoState, StatusLineKeysAndRebuilds) {
         gpGameStateUpdate();  // first frame: nothing drawn yet
         drawFrame(gl);
         gpGameStateUpdate();
-        updateWithKey(49);  // 1: the plain mesh
+        orvtest::UpdateWithKey(49);  // 1: the plain mesh
         drawFrame(gl);
         gpGameStateUpdate();
-        updateWithKey(49);  // 1 again: the tree
+        orvtest::UpdateWithKey(49);  // 1 again: the tree
         gpGameStateUpdate();
-        updateWithKey(51);  // 3: split weight up, rebuilt
+        orvtest::UpdateWithKey(51);  // 3: split weight up, rebuilt
         report("split", std::to_string(BSPTree::sSplitWeight));
         drawFrame(gl);
         gpGameStateUpdate();
-        updateWithKey(52);  // 4: balance weight up, rebuilt
+        orvtest::UpdateWithKey(52);  // 4: balance weight up, rebuilt
         report("balance", std::to_string(BSPTree::sBalanceWeight));
         drawFrame(gl);
         gpGameStateUpdate();
@@ -232,16 +222,16 @@ TEST(DemoState, PlainMeshOutlinesPulseAndKey2RemovesThem) {
         orvtest::OffscreenGL gl(kWidth, kHeight);
         if (!startDemo(gl)) _exit(3);
         ORV::System* pSystem = ORV::System::Instance();
-        updateWithKey(49);
+        orvtest::UpdateWithKey(49);
         auto at = [&](uint32_t counter) {
             pSystem->mFrameCounter = counter;
             return drawFrame(gl);
         };
         std::vector<uint8_t> dark = at(0), bright = at(32), darkAgain = at(64), wrapped = at(128);
         std::vector<uint8_t> mid = at(16 + 128);
-        updateWithKey(50);
+        orvtest::UpdateWithKey(50);
         std::vector<uint8_t> bare0 = at(0), bare32 = at(32);
-        updateWithKey(50);
+        orvtest::UpdateWithKey(50);
         std::vector<uint8_t> back = at(32);
         report("pulse", std::to_string(dark != bright) + " " + std::to_string(dark == wrapped) +
                             " " + std::to_string(bright != darkAgain));
@@ -270,8 +260,10 @@ TEST(DemoState, PlainMeshOutlinesPulseAndKey2RemovesThem) {
 // The walk is drawn per triangle for the demo's own mesh and batched for a
 // named one, unless --draw says otherwise; R switches between the two. The
 // child reports a checksum of each frame (R pressed before every frame but
-// the first) and the share of pixels that agree with the first frame.
-static std::vector<std::string> framesWith(std::vector<std::string> args, int presses) {
+// the first) and the share of pixels that agree with the first frame; keys
+// are pressed before the first frame.
+static std::vector<std::string> framesWith(std::vector<std::string> args, int presses,
+                                           const std::vector<uint8_t>& keys = {}) {
     auto r = orvtest::RunInChild([&] {
         args.insert(args.begin(), "orvane");
         std::vector<char*> argv;
@@ -279,9 +271,10 @@ static std::vector<std::string> framesWith(std::vector<std::string> args, int pr
         if (gameStateCommandLine(int(argv.size()), argv.data()) != -1) _exit(4);
         orvtest::OffscreenGL gl(kWidth, kHeight);
         if (!startDemo(gl)) _exit(3);
+        for (uint8_t key : keys) orvtest::UpdateWithKey(key);
         std::vector<uint8_t> first;
         for (int i = 0; i <= presses; ++i) {
-            if (i > 0) updateWithKey(82);  // R
+            if (i > 0) orvtest::UpdateWithKey(82);  // R
             gpGameStateUpdate();
             const std::vector<uint8_t> frame = drawFrame(gl);
             if (i == 0) first = frame;
@@ -295,9 +288,12 @@ static std::vector<std::string> framesWith(std::vector<std::string> args, int pr
         }
     });
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    // Every status line after the first frame reads the same on both paths.
+    // Every status line after the first frame reads the same on both paths
+    // (those before it, of the keys and the first update, count no frame).
     const std::vector<std::string> lines = statusLines(r.out);
-    EXPECT_EQ(std::count(lines.begin() + 1, lines.end(), lines.back()), long(lines.size()) - 1);
+    const long before = 1 + long(keys.size());
+    EXPECT_EQ(std::count(lines.begin() + before, lines.end(), lines.back()),
+              long(lines.size()) - before);
     std::vector<std::string> frames;
     for (int i = 0; i <= presses; ++i)
         frames.push_back(reported(r.out, "frame" + std::to_string(i)));
@@ -318,4 +314,10 @@ TEST(DemoState, DrawPathFollowsTheCommandLineAndKeyR) {
     // What R switched to is what --draw starts with.
     EXPECT_EQ(framesWith({"--draw", "batched"}, 0)[0], own[1]);
     EXPECT_EQ(framesWith({"--draw=immediate", wuson}, 0)[0], named[1]);
+    // The other orders and their wrong pixels, switched alike.
+    for (const std::vector<uint8_t>& keys : {std::vector<uint8_t>{'O'}, {'O', 'O', 'X'}}) {
+        const std::vector<std::string> order = framesWith({}, 1, keys);
+        EXPECT_NE(order[0], own[0]);
+        EXPECT_EQ(order[1].back(), '1') << keys.size() << " keys";
+    }
 }

@@ -19,4 +19,13 @@ bool StartDemo(int width, int height) {
     return true;
 }
 
+void UpdateWithKey(uint8_t key) {
+    ORV::Input* pInput = ORV::Input::Instance();
+    pInput->mpKeyStatePrev[key] = 0;
+    pInput->mpKeyStateCurr[key] = 0x80;
+    gpGameStateUpdate();
+    pInput->mpKeyStatePrev[key] = 0x80;
+    pInput->mpKeyStateCurr[key] = 0;
+}
+
 }  // namespace orvtest

@@ -56,6 +56,26 @@ TEST(ToolCheck, ReversedOrderFailsOnTheDemoMesh) {
     EXPECT_EQ(l.back(), "FAILED: " + std::to_string(below) + " of 9 views below 99.5%");
 }
 
+// No order of whole triangles paints the demo's scene: the plain painter's
+// sort and the file's order both fail, each with its worst view's figure.
+TEST(ToolCheck, WholeTriangleOrdersFailOnTheDemoMesh) {
+    for (const char* pOrder : {"sorted", "file"}) {
+        auto r = RunTool({"check", kDemo, "--order", pOrder});
+        EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+        auto l = lines(r.out);
+        ASSERT_EQ(l.size(), 1u + 18u + 2u) << r.out;
+        EXPECT_EQ(l[0], kDemo + ": 836 triangles, " + pOrder +
+                            " order against the depth buffer, 18 views at 800x600");
+        double worst = 100.0;
+        for (size_t i = 1; i <= 18; ++i) worst = std::min(worst, agreement(l[i]));
+        EXPECT_LT(worst, 99.5) << r.out;
+        char figure[32];
+        std::snprintf(figure, sizeof(figure), ", %.4f%%", worst);
+        EXPECT_NE(l[19].find(figure), std::string::npos) << l[19] << " lacks " << figure;
+        EXPECT_EQ(l[20].rfind("FAILED: ", 0), 0u) << l[20];
+    }
+}
+
 // Real meshes: converted here, then checked in both orders. On the cube and
 // on the sphere with a hole no face the eye sees ever covers another (the
 // faces inside the sphere look away from every eye and are culled), so even
@@ -105,7 +125,8 @@ TEST(ToolCheck, BadArgumentsAndFilesAreRefused) {
     EXPECT_NE(views.err.find("--views"), std::string::npos) << views.err;
     auto order = RunTool({"check", kDemo, "--order", "depth-buffer"});
     EXPECT_EQ(order.exitCode, 1);
-    EXPECT_NE(order.err.find("expected tree or reversed, got 'depth-buffer'"), std::string::npos)
+    EXPECT_NE(order.err.find("expected tree, reversed, sorted or file, got 'depth-buffer'"),
+              std::string::npos)
         << order.err;
     auto missing = RunTool({"check", "/no/such/mesh.txt"});
     EXPECT_EQ(missing.exitCode, 1);

@@ -40,10 +40,11 @@ CLI::Validator OrderText(bool withDepthBuffer) {
             if (ParseOrder(text, &order) && (withDepthBuffer || order != Order::DepthBuffer))
                 return std::string();
             return std::string("expected ") +
-                   (withDepthBuffer ? "tree, reversed or depth-buffer" : "tree or reversed") +
+                   (withDepthBuffer ? "tree, reversed, sorted, file or depth-buffer"
+                                    : "tree, reversed, sorted or file") +
                    ", got '" + text + "'";
         },
-        withDepthBuffer ? "tree|reversed|depth-buffer" : "tree|reversed");
+        withDepthBuffer ? "tree|reversed|sorted|file|depth-buffer" : "tree|reversed|sorted|file");
 }
 
 CLI::Validator DrawPathText() {

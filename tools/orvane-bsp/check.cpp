@@ -1,6 +1,7 @@
 // check.cpp - orvane-bsp check: the rendering oracle as a command. From each
 // viewpoint the tree's painter's order must paint the same picture as the
-// depth buffer, within rounding, on at least 99.5% of the pixels.
+// depth buffer, within rounding, on at least 99.5% of the pixels; the other
+// orders are measured by the same rule.
 #include "Cli.h"
 #include "Tool.h"
 #include "Views.h"
@@ -80,17 +81,19 @@ void AddCheck(CLI::App& app, int* pStatus) {
         "check", "the rendering oracle: does the tree's painter's order match the depth buffer?");
     pCmd->footer(
         "From N viewpoints (two thirds around the mesh, the rest inside its box) draws the flat "
-        "fills once in the tree's order with the depth test off and once in mesh order with the "
-        "depth buffer, and counts the pixels that agree (each channel within 2). Exit status 1 "
-        "when any view is below 99.5%.");
+        "fills once in the order under test with the depth test off and once in mesh order with "
+        "the depth buffer, and counts the pixels that agree (each channel within 2). Exit status "
+        "1 when any view is below 99.5%.");
     pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("--views", sOpt.views, "number of viewpoints")
         ->check(CLI::Range(size_t(1), size_t(1000)))
         ->capture_default_str();
     pCmd->add_option("--size", sOpt.size, "picture size")->check(SizeText())->capture_default_str();
     pCmd->add_option("--order", sOpt.order,
-                     "painting order under test: the tree's walk or (to see the check fail) "
-                     "that walk reversed")
+                     "painting order under test: the tree's walk; whole triangles sorted by "
+                     "the distance of their farthest corners from the eye, farthest first (the "
+                     "plain painter's algorithm); the mesh's file order; or the tree's walk "
+                     "reversed")
         ->check(OrderText(false))
         ->capture_default_str();
     AddCandidatesOption(pCmd);

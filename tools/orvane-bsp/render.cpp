@@ -76,13 +76,15 @@ void AddRender(CLI::App& app, int* pStatus) {
         ->check(Vec3Text());
     pCmd->add_option("--size", sOpt.size, "picture size")->check(SizeText())->capture_default_str();
     pCmd->add_option("--order", sOpt.order,
-                     "painting order: the tree's back-to-front walk, that walk reversed, or the "
-                     "mesh's order with the depth buffer")
+                     "painting order: the tree's back-to-front walk, that walk reversed, whole "
+                     "triangles sorted by their farthest corner's distance, the mesh's order, "
+                     "or the mesh's order with the depth buffer")
         ->check(OrderText(true))
         ->capture_default_str();
-    pCmd->add_option("--draw", sOpt.draw,
-                     "the demo's drawing of the tree's orders: one triangle at a time, or batched "
-                     "into one draw call (outlines painted by the fills' shader)")
+    pCmd->add_option(
+            "--draw", sOpt.draw,
+            "the demo's drawing of the painters' orders: one triangle at a time, or batched "
+            "into one draw call (outlines painted by the fills' shader)")
         ->check(DrawPathText())
         ->capture_default_str();
     AddCandidatesOption(pCmd);

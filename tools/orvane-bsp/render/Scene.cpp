@@ -5,6 +5,7 @@
 #include "BSPBatch.h"
 #include "BSPDraw.h"
 #include "DemoView.h"
+#include "PaintOrder.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -43,6 +44,19 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
         painter.Finish();
         return drawn;
     }
+    case Order::Sorted:
+    case Order::File: {
+        DistanceSort sort;
+        painter.Begin();
+        if (order == Order::File) {
+            for (const Triangle& tri : list) painter.Paint(tri, tri.mClr[0], outline);
+        } else {
+            for (uint32_t i : sort.Sort(list, eye))
+                painter.Paint(list[i], list[i].mClr[0], outline);
+        }
+        painter.Finish();
+        return list.size();
+    }
     case Order::DepthBuffer:
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LEQUAL);
@@ -64,14 +78,14 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
 }
 
 bool isBackground(const std::vector<uint8_t>& px, size_t i) {
-    return px[4 * i] == BACKGROUND_BYTE && px[4 * i + 1] == BACKGROUND_BYTE &&
-           px[4 * i + 2] == BACKGROUND_BYTE;
+    return pixels::IsBackground(&px[4 * i]);
 }
 
 }  // namespace
 
 bool ParseOrder(const std::string& text, Order* pOrder) {
-    for (Order order : {Order::Tree, Order::Reversed, Order::DepthBuffer}) {
+    for (Order order :
+         {Order::Tree, Order::Reversed, Order::Sorted, Order::File, Order::DepthBuffer}) {
         if (text == OrderName(order)) {
             *pOrder = order;
             return true;
@@ -84,6 +98,8 @@ const char* OrderName(Order order) {
     switch (order) {
     case Order::Tree: return "tree";
     case Order::Reversed: return "reversed";
+    case Order::Sorted: return "sorted";
+    case Order::File: return "file";
     case Order::DepthBuffer: return "depth-buffer";
     }
     return "?";
@@ -129,12 +145,7 @@ double Agreement(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, i
     for (size_t i = 0; i < a.size() / 4; ++i) {
         if (foregroundOnly && isBackground(a, i) && isBackground(b, i)) continue;
         ++n;
-        bool equal = true;
-        for (int c = 0; c < 3; ++c) {
-            int d = int(a[4 * i + c]) - int(b[4 * i + c]);
-            if (d > tolerance || d < -tolerance) equal = false;
-        }
-        same += equal;
+        same += !pixels::Differ(&a[4 * i], &b[4 * i], tolerance);
     }
     return n ? double(same) / double(n) : 0.0;
 }

@@ -10,6 +10,7 @@
 
 #include "BSPTree.h"
 #include "DrawPath.h"
+#include "WrongPixels.h"
 
 #include <cstdint>
 #include <string>
@@ -21,10 +22,13 @@ namespace orvbsp {
 enum class Order {
     Tree,        // the tree's back-to-front walk from the eye (the demo's)
     Reversed,    // the walk front to back: nearest first, so wrong
+    Sorted,      // the list's whole triangles, farthest first (DistanceSort)
+    File,        // the list in its own order, depth test off
     DepthBuffer  // the triangle list in its own order, depth test on
 };
 
-// Parses "tree", "reversed" or "depth-buffer"; false for anything else.
+// Parses "tree", "reversed", "sorted", "file" or "depth-buffer"; false for
+// anything else.
 bool ParseOrder(const std::string& text, Order* pOrder);
 const char* OrderName(Order order);
 
@@ -48,9 +52,10 @@ void BeginFrame(int width, int height);
 void ApplyLookAt(const LookAt& view);
 
 // Draws as the demo does: each triangle filled flat in its corner 0 colour,
-// then outlined in black, by path (DrawPath.h) for the tree's orders;
-// DepthBuffer draws list per triangle with the depth test. Returns the
-// number of triangles drawn.
+// then outlined in black, by path (DrawPath.h) for the painters' orders;
+// list is the mesh's triangle list, which Sorted and File paint whole, and
+// DepthBuffer draws per triangle with the depth test. Returns the number of
+// triangles drawn.
 size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
                 DrawPath path = DrawPath::Immediate);
 // The oracle's pass: flat fills only (glShadeModel(GL_FLAT)), no outlines.
@@ -58,9 +63,9 @@ size_t DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
                  const ORV::Vec3& eye);
 
 // The background grey of the demo, 0.25 in every channel, as a byte.
-constexpr uint8_t BACKGROUND_BYTE = 64;
+constexpr uint8_t BACKGROUND_BYTE = pixels::BACKGROUND_BYTE;
 // Colour rounding over differently shaped pieces can move a channel by one.
-constexpr int CHANNEL_TOLERANCE = 2;
+constexpr int CHANNEL_TOLERANCE = pixels::CHANNEL_TOLERANCE;
 
 // Share of pixels (RGBA, same size) whose red, green and blue agree within
 // tolerance: over the whole picture, or (foregroundOnly) over the pixels
