@@ -180,6 +180,8 @@ constexpr uint32_t MAX_TOKEN_NUM = 256u << 20;
 // Elements of one mesh section: triangles, and values of each attribute.
 // 4M triangles whose corners share nothing (a soup, or a colour per corner)
 // have 12M values; a section at the limit costs at most 256 MB (colours).
+// The tree's search counts a list's triangles in int32_t, in sums of up to 8
+// times the list: 8 x 16M = 2^27 < 2^31 (asserted in BSPGroups.h).
 constexpr uint32_t MAX_MESH_ELEMENT_NUM = 16u << 20;
 
 // ---------------------------------------------------------------------------

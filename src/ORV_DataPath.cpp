@@ -1,4 +1,5 @@
-// ORV_DataPath.cpp - the data file lookup: working directory, then install.
+// ORV_DataPath.cpp - the data file lookup: working directory, beside the
+// program, then the install.
 #include "ORV_DataPath.h"
 
 #include <unistd.h>
@@ -34,6 +35,8 @@ std::string DataPath(const char* pRelative) {
     if (exists(relative)) return relative;
     std::string folder = programFolder();
     if (!folder.empty()) {
+        std::string beside = folder + "/" + relative;
+        if (exists(beside)) return beside;
         std::string installed = folder + "/" + ORV_DATA_FROM_BIN + "/" + relative;
         if (exists(installed)) return installed;
     }

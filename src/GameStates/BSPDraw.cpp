@@ -21,6 +21,19 @@ void DrawTriangle(const Triangle& tri, bool outline) {
     glEnd();
 }
 
+void DrawTriangleEdges(const Triangle& tri, const ORV::Color& colour, float width, bool cull) {
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+    if (!cull) glDisable(GL_CULL_FACE);
+    glLineWidth(width);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glBegin(GL_TRIANGLES);
+    glColor4f(colour.x, colour.y, colour.z, 1.0f);
+    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
+    glEnd();
+    glLineWidth(1.0f);
+    if (culling && !cull) glEnable(GL_CULL_FACE);
+}
+
 void BSPTree::Draw(const ORV::Vec3& eye) {
     mDrawNum = 0;
     DrawNode(mpRoot, eye);

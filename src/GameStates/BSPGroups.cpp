@@ -2,6 +2,8 @@
 // curve, and the boxes of the groups' hierarchy.
 #include "BSPGroups.h"
 
+#include "MeshBounds.h"
+
 #include <utility>
 
 namespace bspsearch {
@@ -73,11 +75,8 @@ void Groups::Build(const std::vector<Triangle>& list) {
     for (size_t i = 0; i < n; ++i) {
         if (!finite(list[i])) continue;
         uint32_t cell[3];
-        for (int k = 0; k < 3; ++k) {
-            const float q = (centroid(list[i], k) - lo[k]) * scale[k];
-            cell[k] =
-                q >= 0.0f ? static_cast<uint32_t>(std::min(q, static_cast<float>(CELLS))) : 0u;
-        }
+        for (int k = 0; k < 3; ++k)
+            cell[k] = GridCell(centroid(list[i], k), lo[k], scale[k], CELLS);
         key[i] = spread(cell[0]) | (spread(cell[1]) << 1) | (spread(cell[2]) << 2);
     }
     mOrder = sortByKey(key);

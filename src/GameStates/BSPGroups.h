@@ -6,6 +6,7 @@
 #ifndef BSP_GROUPS_H
 #define BSP_GROUPS_H
 
+#include "BSPRules.h"
 #include "BSPSearchColumns.h"
 
 namespace bspsearch {
@@ -31,6 +32,16 @@ struct GroupWork {
 class Groups {
 public:
     static constexpr size_t BRANCH = 8;
+    // Count adds whole boxes in int32_t: at most BRANCH boxes under one
+    // parent, each box spanning fewer triangles than the list holds below
+    // the top level, and fewer than BRANCH times the list (but at least PAD)
+    // at it, so a list of n triangles needs BRANCH * max(n, PAD) < 2^31. The
+    // longest list a build searches is a mesh's triangles or what a build
+    // may hold, whichever is larger (the input limits below).
+    static constexpr uint64_t MAX_LIST_NUM =
+        std::max<uint64_t>(ORV::MAX_MESH_ELEMENT_NUM, MAX_BUILD_TRI_NUM);
+    static_assert(BRANCH * MAX_LIST_NUM <= uint64_t(INT32_MAX),
+                  "a list at the input limits would overflow the groups' int32_t counts");
 
     // Lays out list (any triangles: a group holding a corner that is not
     // finite gets unbounded boxes, which are never decided).
@@ -103,8 +114,8 @@ bool Groups::Count(const float* plane, const Kernel& kernel, Counts* pCounts, Sc
                 next.push_back(static_cast<uint32_t>(first + __builtin_ctz(mixed)));
             if ((front | back) != 0 && giveUp(*pCounts)) return false;
         }
-        if (level == 0) break;
-        // The next level down holds the children of the boxes left.
+        // The next level down holds the children of the boxes left; after
+        // level 0, they are the groups left.
     }
     // Groups left: classified by the kernel, a few at a time between checks.
     constexpr size_t BATCH = 8;

@@ -129,6 +129,8 @@ bool KeepPieces(const Triangle& tri, const Plane& plane, std::vector<Triangle>& 
 // eightfold; 32M records of 88 bytes are 2.8 GB, and a build's peak heap
 // stays within about four times what it holds (bench_bsp's peak/stored),
 // some 11 GB: a runaway build is refused before a 24 GiB machine runs out.
+// The search counts a list in int32_t: 8 x 32M = 2^28 < 2^31 (Groups in
+// BSPGroups.h asserts it for this limit and the mesh reader's).
 constexpr uint32_t MAX_BUILD_GROWTH = 256;
 constexpr uint32_t BUILD_GROWTH_SLACK = 4096;
 constexpr uint32_t MAX_BUILD_TRI_NUM = 32u << 20;

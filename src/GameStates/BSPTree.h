@@ -120,14 +120,31 @@ public:
     static void SplitTriangle(const Triangle& tri, const Plane& plane, Triangle* pBack,
                               Triangle* pFront);
 
+    // The walk's own stack: a node pushed once to be opened and once to be
+    // visited. A caller that walks every frame keeps one between walks, so
+    // that the walk allocates nothing once it has grown to the tree's depth.
+    struct WalkStep {
+        const BSPNode* pNode;
+        uint32_t depth;
+        bool open;
+    };
+    using WalkStack = std::vector<WalkStep>;
+
     // Hands every node of the subtree at pNode to visit(const BSPNode&,
     // uint32_t depth), depth counted from pNode, in the painter's order from
     // eye: back to front, at each node the side away from the eye, the node,
     // then the side holding the eye (an eye on the plane counts as behind
-    // it); front to back, the same sequence reversed.
+    // it); front to back, the same sequence reversed. The second form works
+    // on the caller's stack (left empty).
     template <typename NodeVisitor>
     static void WalkNodes(const BSPNode* pNode, const ORV::Vec3& eye, NodeVisitor&& visit,
-                          WalkOrder order = WalkOrder::BackToFront);
+                          WalkOrder order = WalkOrder::BackToFront) {
+        WalkStack stack;
+        WalkNodes(pNode, eye, visit, order, stack);
+    }
+    template <typename NodeVisitor>
+    static void WalkNodes(const BSPNode* pNode, const ORV::Vec3& eye, NodeVisitor&& visit,
+                          WalkOrder order, WalkStack& stack);
     // The same from the root, with each node's depth in the tree.
     template <typename NodeVisitor>
     void WalkNodes(const ORV::Vec3& eye, NodeVisitor&& visit,
@@ -183,15 +200,10 @@ private:
 
 template <typename NodeVisitor>
 void BSPTree::WalkNodes(const BSPNode* pNode, const ORV::Vec3& eye, NodeVisitor&& visit,
-                        WalkOrder order) {
-    // A node is pushed once to be opened (its sides and itself are pushed in
-    // reverse order of visiting) and once to be visited.
-    struct Step {
-        const BSPNode* pNode;
-        uint32_t depth;
-        bool open;
-    };
-    std::vector<Step> stack;
+                        WalkOrder order, WalkStack& stack) {
+    // Opening a node pushes its sides and itself in reverse order of visiting.
+    using Step = WalkStep;
+    stack.clear();
     stack.push_back(Step{pNode, 0, true});
     while (!stack.empty()) {
         const Step step = stack.back();

@@ -26,6 +26,7 @@ const KeyHelp kDemoKeys[] = {
 // Keys that show how the tree works (Explorer.h); the text in the window
 // stays off until one of them is pressed.
 const KeyHelp kExploreKeys[] = {
+    {"R", "drawing: one triangle at a time / batched"},
     {"P", "painter's order step by step / back to drawing"},
     {"N", "paint the next triangle (held: repeats)"},
     {"Space", "play the painter's order (about 10 s) / stop"},
@@ -37,7 +38,8 @@ const KeyHelp kExploreKeys[] = {
     {"H", "this list of keys in the window on / off"},
 };
 
-const char* const kUsage = "usage: orvane [--candidates N] [MESH]\n       orvane --help\n";
+const char* const kUsage =
+    "usage: orvane [--draw immediate|batched] [--candidates N] [MESH]\n       orvane --help\n";
 
 // N of --candidates: digits only, at most a billion (more than any list).
 bool parseCount(const std::string& text, size_t* pOut) {
@@ -65,20 +67,36 @@ void addSection(std::vector<std::string>& lines, const char* pHeading, const Key
 DemoOptions ParseDemoCommandLine(const std::vector<std::string>& args) {
     DemoOptions opt;
     bool options = true;  // until "--"
-    for (size_t i = 0; i < args.size(); ++i) {
+    // The value of an option spelt "--name VALUE" or "--name=VALUE"; false
+    // when a is not that option.
+    size_t i = 0;
+    std::string value;
+    bool missing = false;
+    auto valued = [&](const std::string& a, const std::string& name) {
+        if (a != name && a.rfind(name + "=", 0) != 0) return false;
+        missing = a == name && i + 1 == args.size();
+        if (!missing) value = a == name ? args[++i] : a.substr(name.size() + 1);
+        return true;
+    };
+    for (; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (options && (a == "--candidates" || a.rfind("--candidates=", 0) == 0)) {
-            const bool joined = a.size() > 12;
-            if (!joined && i + 1 == args.size()) {
+        if (options && valued(a, "--candidates")) {
+            if (missing) {
                 opt.error = "--candidates needs a number";
                 return opt;
             }
-            const std::string value = joined ? a.substr(13) : args[++i];
             if (!parseCount(value, &opt.candidates)) {
                 opt.error =
                     "--candidates needs a whole number from 0 to 1000000000, got '" + value + "'";
                 return opt;
             }
+        } else if (options && valued(a, "--draw")) {
+            if (missing || !ParseDrawPath(value, &opt.draw)) {
+                opt.error = "--draw needs immediate or batched" +
+                            (missing ? std::string() : ", got '" + value + "'");
+                return opt;
+            }
+            opt.drawGiven = true;
         } else if (options && a == "--") {
             options = false;
         } else if (options && (a == "--help" || a == "-h")) {
@@ -114,6 +132,10 @@ std::string DemoHelpText() {
                        "                      Orvane's mesh text (.txt), or any format Assimp\n"
                        "                      reads (OBJ, PLY, STL, glTF, ...), converted in\n"
                        "                      memory as orvane-bsp convert does\n"
+                       "  --draw PATH         how each frame is drawn: immediate (one triangle\n"
+                       "                      at a time, the default for the demo's own mesh)\n"
+                       "                      or batched (the whole order in one draw call,\n"
+                       "                      the default for a MESH); key R switches\n"
                        "  --candidates N      score at most N candidate splitters per node,\n"
                        "                      spread over its list: a faster build of a valid\n"
                        "                      tree, not the exact rule's (0, the default:\n"

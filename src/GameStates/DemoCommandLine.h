@@ -1,7 +1,9 @@
-// DemoCommandLine.h - the demo's command line, `orvane [MESH]`, and the list
-// of its keys that `orvane --help` prints.
+// DemoCommandLine.h - the demo's command line, `orvane [--draw PATH] [MESH]`,
+// and the list of its keys that `orvane --help` prints.
 #ifndef BSP_DEMO_COMMAND_LINE_H
 #define BSP_DEMO_COMMAND_LINE_H
+
+#include "DrawPath.h"
 
 #include <cstddef>
 #include <string>
@@ -13,11 +15,15 @@ struct DemoOptions {
     std::string error;     // a usage error, empty when the line is fine
     // --candidates N: splitter candidates scored per node (0: all).
     size_t candidates = 0;
+    // --draw immediate|batched: how the walk is drawn, when given.
+    bool drawGiven = false;
+    DrawPath draw = DrawPath::Immediate;
 };
 
 // Reads the arguments after the program's name: at most one MESH, --help
-// (or -h), --candidates N (or --candidates=N; N a whole number), and "--"
-// before a MESH that starts with "-". Anything else starting with "-" is an
+// (or -h), --candidates N (or --candidates=N; N a whole number), --draw
+// immediate|batched (or --draw=...), and "--" before a MESH that starts
+// with "-". Anything else starting with "-" is an
 // unknown option.
 DemoOptions ParseDemoCommandLine(const std::vector<std::string>& args);
 

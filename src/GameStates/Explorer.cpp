@@ -3,6 +3,7 @@
 #include "Explorer.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -117,50 +118,114 @@ ORV::Color DepthColour(uint32_t depth, uint32_t maxDepth) {
     return ORV::Color(c[0], c[1], c[2], 1.0f);
 }
 
+// ---- DepthLegend ----
+
+DepthLegend LayOutDepthLegend(uint32_t maxDepth, int width, int height, int top, int titleHeight) {
+    // A band a depth, at most 16 pixels high and 320 in all, ending a margin
+    // above the window's bottom; where the depths outnumber the bar's
+    // pixels, a band a pixel, the depths spread evenly over them.
+    constexpr int MARGIN = 8, MAX_BAND = 16, MAX_BAR = 320;
+    DepthLegend l;
+    l.maxDepth = maxDepth;
+    l.x1 = width - 12;
+    l.x0 = l.x1 - 18;
+    l.y0 = top + titleHeight;
+    const uint64_t depths = uint64_t(maxDepth) + 1;
+    const uint64_t room = uint64_t(std::max(1, std::min(MAX_BAR, height - MARGIN - l.y0)));
+    l.bands = uint32_t(std::min(depths, room));
+    const uint64_t band = std::max<uint64_t>(1, std::min<uint64_t>(MAX_BAND, room / depths));
+    l.y1 = l.y0 + int(l.bands == depths ? depths * band : room);
+    return l;
+}
+
+uint32_t DepthLegend::BandDepth(uint32_t band) const {
+    return bands < 2 ? 0 : uint32_t(uint64_t(band) * maxDepth / (bands - 1));
+}
+
+int DepthLegend::BandTop(uint32_t band) const {
+    return y0 + int(int64_t(band) * (y1 - y0) / int64_t(bands));
+}
+
 // ---- PlaneInBox ----
 
+namespace {
+
+// A point in double precision: a box near the ends of float range has a
+// size and a diagonal that float cannot hold.
+struct D3 {
+    double x, y, z;
+    double& operator[](int k) { return k == 0 ? x : k == 1 ? y : z; }
+    double operator[](int k) const { return k == 0 ? x : k == 1 ? y : z; }
+    D3 operator+(const D3& o) const { return {x + o.x, y + o.y, z + o.z}; }
+    D3 operator-(const D3& o) const { return {x - o.x, y - o.y, z - o.z}; }
+    D3 operator*(double s) const { return {x * s, y * s, z * s}; }
+    double Dot(const D3& o) const { return x * o.x + y * o.y + z * o.z; }
+    D3 Cross(const D3& o) const {
+        return {y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x};
+    }
+    double Length() const { return std::sqrt(Dot(*this)); }
+};
+
+D3 toD3(const ORV::Vec3& v) { return {double(v.x), double(v.y), double(v.z)}; }
+
+}  // namespace
+
 std::vector<ORV::Vec3> PlaneInBox(const Plane& plane, const Bounds& box) {
-    const float length = plane.mNormal.Length();
-    if (!(length > 0.0f) || !plane.IsFinite()) return {};
-    const ORV::Vec3 n = plane.mNormal * (1.0f / length);
-    const float d = plane.mD / length;
-    const ORV::Vec3 grow = (box.max - box.min) * 0.01f + ORV::Vec3(1e-4f);
-    const ORV::Vec3 lo = box.min - grow, hi = box.max + grow;
+    if (!plane.IsFinite()) return {};
+    const D3 raw = toD3(plane.mNormal);
+    const double length = raw.Length();
+    if (!(length > 0.0)) return {};
+    const D3 n = raw * (1.0 / length);
+    const double d = double(plane.mD) / length;
+    // Grown, but never past float range, where the corners are returned.
+    const D3 grow = (toD3(box.max) - toD3(box.min)) * 0.01 + D3{1e-4, 1e-4, 1e-4};
+    D3 lo = toD3(box.min) - grow, hi = toD3(box.max) + grow;
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::max(lo[k], -double(FLT_MAX));
+        hi[k] = std::min(hi[k], double(FLT_MAX));
+    }
 
     // A square in the plane, about the box centre's foot, larger than the box.
-    const ORV::Vec3 centre = (lo + hi) * 0.5f;
-    const ORV::Vec3 foot = centre - n * (n.Dot(centre) + d);
-    const ORV::Vec3 other = std::fabs(n.x) < 0.9f ? ORV::Vec3(1, 0, 0) : ORV::Vec3(0, 1, 0);
-    ORV::Vec3 u = n.Cross(other);
-    u.NormalizeThis();
-    const ORV::Vec3 v = n.Cross(u);
-    const float half = (hi - lo).Length() + (foot - centre).Length();
-    std::vector<ORV::Vec3> poly = {foot - u * half - v * half, foot + u * half - v * half,
-                                   foot + u * half + v * half, foot - u * half + v * half};
+    const D3 centre = (lo + hi) * 0.5;
+    const D3 foot = centre - n * (n.Dot(centre) + d);
+    const D3 other = std::fabs(n.x) < 0.9 ? D3{1, 0, 0} : D3{0, 1, 0};
+    D3 u = n.Cross(other);
+    u = u * (1.0 / u.Length());
+    const D3 v = n.Cross(u);
+    const double half = (hi - lo).Length() + (foot - centre).Length();
+    std::vector<D3> poly = {foot - u * half - v * half, foot + u * half - v * half,
+                            foot + u * half + v * half, foot - u * half + v * half};
 
     // Cut by each face of the box in turn, keeping the inside.
     for (int axis = 0; axis < 3; ++axis) {
         for (int side = 0; side < 2; ++side) {
-            const float limit = side == 0 ? (&lo.x)[axis] : (&hi.x)[axis];
-            auto inside = [&](const ORV::Vec3& p) {
-                const float s = (&p.x)[axis] - limit;
-                return side == 0 ? s >= 0.0f : s <= 0.0f;
+            const double limit = side == 0 ? lo[axis] : hi[axis];
+            auto inside = [&](const D3& p) {
+                const double s = p[axis] - limit;
+                return side == 0 ? s >= 0.0 : s <= 0.0;
             };
-            std::vector<ORV::Vec3> kept;
+            std::vector<D3> kept;
             for (size_t i = 0; i < poly.size(); ++i) {
-                const ORV::Vec3& a = poly[i];
-                const ORV::Vec3& b = poly[(i + 1) % poly.size()];
+                const D3& a = poly[i];
+                const D3& b = poly[(i + 1) % poly.size()];
                 if (inside(a)) kept.push_back(a);
                 if (inside(a) != inside(b)) {
-                    const float t = (limit - (&a.x)[axis]) / ((&b.x)[axis] - (&a.x)[axis]);
-                    kept.push_back(a + (b - a) * t);
+                    D3 cut = a + (b - a) * ((limit - a[axis]) / (b[axis] - a[axis]));
+                    cut[axis] = limit;  // on the face exactly, whatever the rounding
+                    kept.push_back(cut);
                 }
             }
             poly.swap(kept);
             if (poly.size() < 3) return {};
         }
     }
-    return poly;
+    // The corners lie in the box, within float range but for a rounding.
+    auto toFloat = [](double c) {
+        return float(std::min(std::max(c, -double(FLT_MAX)), double(FLT_MAX)));
+    };
+    std::vector<ORV::Vec3> corners;
+    for (const D3& p : poly) corners.push_back(ORV::Vec3(toFloat(p.x), toFloat(p.y), toFloat(p.z)));
+    return corners;
 }
 
 // ---- TriangleSources ----
@@ -246,9 +311,7 @@ public:
 private:
     static constexpr int kMaxCells = 64;
     int cell(float v, int axis) const {
-        const float f = (v - (&mLo.x)[axis]) * (&mScale.x)[axis];
-        // Not a number (a point no source holds) goes to cell 0.
-        return f > 0.0f ? std::min(int(f), mCells - 1) : 0;
+        return int(GridCell(v, (&mLo.x)[axis], (&mScale.x)[axis], uint32_t(mCells - 1)));
     }
     std::vector<int32_t>& at(int x, int y, int z) {
         return mGrid[(size_t(x) * size_t(mCells) + size_t(y)) * size_t(mCells) + size_t(z)];
@@ -324,13 +387,13 @@ void Explorer::Attach(const BSPTree* pTree, const std::vector<Triangle>* pInput)
     mpInput = pInput;
     mBounds = pInput != nullptr ? BoundsOf(*pInput) : Bounds();
     mSources.Clear();
-    refresh();
-}
-
-void Explorer::refresh() {
     const BSPNode* pRoot = mpTree != nullptr ? mpTree->Root() : nullptr;
     mCursor.Reset(pRoot);
     mPainter.SetTotal(SubtreeTriangles(pRoot));
+    findSources();
+}
+
+void Explorer::findSources() {
     if (mColouring == Colouring::Pieces && mSources.Empty() && mpTree && mpInput)
         mSources.Build(*mpInput, *mpTree);
 }
@@ -351,7 +414,7 @@ void Explorer::CycleColouring() {
     case Colouring::Depth: mColouring = Colouring::Pieces; break;
     case Colouring::Pieces: mColouring = Colouring::Mesh; break;
     }
-    refresh();
+    findSources();
 }
 
 void Explorer::TogglePlane() {

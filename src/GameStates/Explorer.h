@@ -19,6 +19,7 @@
 namespace ORV {
 class Input;
 }
+class PathPainter;
 
 namespace explore {
 
@@ -100,6 +101,21 @@ size_t SubtreeTriangles(const BSPNode* pNode);
 // differ in at least one 8-bit channel.
 ORV::Color DepthColour(uint32_t depth, uint32_t maxDepth);
 
+// Where the depth legend goes: a bar at the right edge of a width x height
+// window, below its title, whose top is at top and which is titleHeight
+// high; depth 0 at the bar's top, maxDepth at its bottom.
+struct DepthLegend {
+    int x0 = 0, x1 = 0;  // the bar's left and right edges
+    int y0 = 0, y1 = 0;  // its top and bottom
+    uint32_t bands = 1;  // colour bands, top down
+    uint32_t maxDepth = 0;
+    // The depth a band shows (0 for the first, maxDepth for the last), and
+    // where the band starts (BandTop(bands) is y1).
+    uint32_t BandDepth(uint32_t band) const;
+    int BandTop(uint32_t band) const;
+};
+DepthLegend LayOutDepthLegend(uint32_t maxDepth, int width, int height, int top, int titleHeight);
+
 // The polygon where plane cuts the box (grown by a hundredth of its size on
 // every side, so that a plane lying in a face of it still shows): its
 // corners in order around the plane, or none when the plane misses the box.
@@ -176,15 +192,19 @@ public:
     // Draws the scene for the camera at cameraEye (ExplorerDraw.cpp): the
     // walk's triangles (the first Shown() ones while painting) in the
     // colouring, the triangle painted last outlined, the frozen eye's marker
-    // and the plane; sets the tree's drawn count as its Draw would.
+    // and the plane; sets the tree's drawn count as its Draw would. The
+    // triangles go through painter's path; the first form paints them one
+    // by one (DrawPath::Immediate).
     void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const;
+    void DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const;
     // Draws the text, the depth legend and the key list over the picture of
     // width x height pixels; the status line is given.
     void DrawOverlay(const std::string& status, int width, int height) const;
 
 private:
-    // The order's length for the painter; the sources when pieces are shown.
-    void refresh();
+    // The sources of the stored triangles, when pieces are shown and they
+    // have not been found for this tree yet.
+    void findSources();
 
     const BSPTree* mpTree = nullptr;
     const std::vector<Triangle>* mpInput = nullptr;

@@ -1,9 +1,10 @@
 // ExplorerDraw.cpp - the explorer's drawing: the walk painted in a mode, the
-// highlight, the frozen eye's marker, the plane quad, and the overlay.
+// highlight, the frozen eye's marker, the plane quad, and the overlay. The
+// triangles go through the demo's chosen drawing of the walk (DrawPath.h).
 #include "Explorer.h"
 
-#include "BSPDraw.h"
 #include "DemoCommandLine.h"
+#include "DrawPath.h"
 #include "ORV_Text.h"
 
 #include <GL/glew.h>
@@ -26,28 +27,8 @@ ORV::Color mix(const ORV::Color& a, const ORV::Color& b, float t) {
     return ORV::Color(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1.0f);
 }
 
-// The edges of tri in colour, culled as fills are unless cull is false.
-void drawEdges(const Triangle& tri, const ORV::Color& colour, float width, bool cull) {
-    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
-    if (!cull) glDisable(GL_CULL_FACE);
-    glLineWidth(width);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    glBegin(GL_TRIANGLES);
-    glColor4f(colour.x, colour.y, colour.z, 1.0f);
-    for (const ORV::Vec3& p : tri.mPos) glVertex3f(p.x, p.y, p.z);
-    glEnd();
-    glLineWidth(1.0f);
-    if (culling && !cull) glEnable(GL_CULL_FACE);
-}
-
-void paintIn(const Triangle& tri, const ORV::Color& colour, bool outline) {
-    Triangle copy = tri;
-    copy.mClr[0] = colour;
-    DrawTriangle(copy, outline);
-}
-
 // An octahedron about centre, faces wound outwards, outlined in black.
-void drawMarker(const ORV::Vec3& centre, float r) {
+void drawMarker(PathPainter& painter, const ORV::Vec3& centre, float r) {
     const ORV::Vec3 axes[6] = {ORV::Vec3(r, 0, 0),  ORV::Vec3(0, r, 0),  ORV::Vec3(0, 0, r),
                                ORV::Vec3(-r, 0, 0), ORV::Vec3(0, -r, 0), ORV::Vec3(0, 0, -r)};
     for (int f = 0; f < 8; ++f) {
@@ -57,11 +38,11 @@ void drawMarker(const ORV::Vec3& centre, float r) {
                         c = axes[(f & 4) ? 5 : 2];
         const bool flip = (((f & 1) + ((f >> 1) & 1) + ((f >> 2) & 1)) & 1) != 0;
         Triangle tri(centre + a, centre + (flip ? c : b), centre + (flip ? b : c));
-        paintIn(tri, kMarker, true);
+        painter.Paint(tri, kMarker, true);
     }
 }
 
-void drawPlane(const BSPNode& node, const Bounds& box) {
+void drawPlane(PathPainter& painter, const BSPNode& node, const Bounds& box) {
     const std::vector<ORV::Vec3> poly = PlaneInBox(node.mPlane, box);
     if (poly.empty()) return;
     glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_LINE_BIT);
@@ -81,16 +62,14 @@ void drawPlane(const BSPNode& node, const Bounds& box) {
     glEnd();
     glPopAttrib();
     // The triangles lying in the plane.
-    for (const Triangle& tri : node.mTriList) drawEdges(tri, kPlane, 2.0f, false);
+    for (const Triangle& tri : node.mTriList) painter.Lines(tri, kPlane, 2.0f);
 }
 
 // The ramp's colours from the root (top) down, with the depths at both ends,
 // at the right edge from top down.
-void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
-    const int rows = int(maxDepth) + 1;
-    const int rowHeight = std::max(2, std::min(16, 320 / rows));
-    const int x1 = width - 12, x0 = x1 - 18;
-    const int y0 = top + text.LineHeight() + 2 * ORV::Text::BOX_MARGIN;
+void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int height, int top) {
+    const DepthLegend l = LayOutDepthLegend(maxDepth, width, height, top,
+                                            text.LineHeight() + 2 * ORV::Text::BOX_MARGIN);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
@@ -104,14 +83,13 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glBegin(GL_QUADS);
-    for (int d = 0; d < rows; ++d) {
-        const ORV::Color c = DepthColour(uint32_t(d), maxDepth);
+    for (uint32_t b = 0; b < l.bands; ++b) {
+        const ORV::Color c = DepthColour(l.BandDepth(b), maxDepth);
         glColor4f(c.x, c.y, c.z, 1.0f);
-        const int y = y0 + d * rowHeight;
-        glVertex2i(x0, y);
-        glVertex2i(x0, y + rowHeight);
-        glVertex2i(x1, y + rowHeight);
-        glVertex2i(x1, y);
+        glVertex2i(l.x0, l.BandTop(b));
+        glVertex2i(l.x0, l.BandTop(b + 1));
+        glVertex2i(l.x1, l.BandTop(b + 1));
+        glVertex2i(l.x1, l.BandTop(b));
     }
     glEnd();
     glPopAttrib();
@@ -122,39 +100,45 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int top) {
 
     int w = 0, h = 0;
     text.BlockSize({"depth"}, &w, &h);
-    text.DrawBlock({"depth"}, x1 - w, top);
+    text.DrawBlock({"depth"}, l.x1 - w, top);
     const std::string root = "0", bottom = std::to_string(maxDepth);
     text.BlockSize({root}, &w, &h);
-    text.DrawBlock({root}, x0 - 4 - w, y0);
+    text.DrawBlock({root}, l.x0 - 4 - w, l.y0);
     text.BlockSize({bottom}, &w, &h);
-    text.DrawBlock({bottom}, x0 - 4 - w, y0 + rows * rowHeight - h);
+    text.DrawBlock({bottom}, l.x0 - 4 - w, l.y1 - h);
 }
 
 }  // namespace
 
 void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
+    PathPainter painter(DrawPath::Immediate, nullptr);
+    DrawScene(tree, cameraEye, painter);
+}
+
+void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter& painter) const {
     const ORV::Vec3 eye = mFrozen ? mFrozenEye : cameraEye;
     const bool outline = (tree.Flags() & BSPTree::FLAG_OUTLINE) != 0;
     const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
     const uint32_t maxDepth = tree.Depth();
     size_t n = 0;
     const Triangle* pLast = nullptr;
+    painter.Begin();
     tree.WalkNodes(eye, [&](const BSPNode& node, uint32_t depth) {
         for (size_t i = 0; i < node.mTriList.size(); ++i, ++n) {
             if (n >= limit) continue;
             const Triangle& tri = node.mTriList[i];
             pLast = &tri;
             switch (mColouring) {
-            case Colouring::Mesh: DrawTriangle(tri, outline); break;
-            case Colouring::Depth: paintIn(tri, DepthColour(depth, maxDepth), outline); break;
+            case Colouring::Mesh: painter.Paint(tri, tri.mClr[0], outline); break;
+            case Colouring::Depth: painter.Paint(tri, DepthColour(depth, maxDepth), outline); break;
             case Colouring::Pieces: {
                 const TriangleSources::Origin origin = mSources.Of(node, i);
                 if (!origin.piece) {
-                    paintIn(tri, mix(tri.mClr[0], kWholeGrey, 0.6f), outline);
+                    painter.Paint(tri, mix(tri.mClr[0], kWholeGrey, 0.6f), outline);
                     break;
                 }
-                paintIn(tri, mix(tri.mClr[0], kPieceTint, 0.65f), false);
-                drawEdges((*mpInput)[size_t(origin.source)], kSourceEdge, 1.0f, true);
+                painter.Paint(tri, mix(tri.mClr[0], kPieceTint, 0.65f), false);
+                painter.Edges((*mpInput)[size_t(origin.source)], kSourceEdge);
                 break;
             }
             }
@@ -163,11 +147,15 @@ void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye) const {
     // The count of the whole order, as the tree's own Draw would give: the
     // status line reads the same whatever the explorer shows.
     tree.mDrawNum = int32_t(n);
-    if (mPainting && pLast != nullptr) drawEdges(*pLast, kHighlight, 3.0f, false);
+    if (mPainting && pLast != nullptr) painter.Lines(*pLast, kHighlight, 3.0f);
     // The frozen eye is the nearest point of its own order, so the marker
     // comes last in it, over every triangle.
-    if (mFrozen) drawMarker(mFrozenEye, 0.06f * mBounds.radius);
-    if (mPlane && mCursor.Node() != nullptr) drawPlane(*mCursor.Node(), mBounds);
+    if (mFrozen) drawMarker(painter, mFrozenEye, 0.06f * mBounds.radius);
+    if (mPlane && mCursor.Node() != nullptr) {
+        painter.Finish();  // the plane is drawn over what is painted
+        drawPlane(painter, *mCursor.Node(), mBounds);
+    }
+    painter.Finish();
 }
 
 void Explorer::DrawOverlay(const std::string& status, int width, int height) const {
@@ -179,7 +167,7 @@ void Explorer::DrawOverlay(const std::string& status, int width, int height) con
     pText->BlockSize(lines, &w, &h);
     const int below = 8 + h + 8;
     if (mColouring == Colouring::Depth && mpTree != nullptr)
-        drawLegend(*pText, mpTree->Depth(), width, below);
+        drawLegend(*pText, mpTree->Depth(), width, height, below);
     // The keys under the text, moved up as far as needed to fit.
     if (mHelp) {
         const std::vector<std::string> keys = DemoKeyLines();

@@ -2,7 +2,10 @@
 // reads the demo's keys, rewrites the status line every frame, and draws the
 // scene back to front through the tree or as the plain mesh. The exploration
 // modes (Explorer.h) take over the tree's drawing and add text in the window
-// only while one of them is on.
+// only while one of them is on. Everything is drawn one triangle at a time or
+// batched (DrawPath.h): per triangle for the demo's own mesh, batched for a
+// mesh named on the command line, unless --draw says otherwise; key R
+// switches while it runs.
 #include <GL/glew.h>
 
 #include <cmath>
@@ -10,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "BSPBatch.h"
 #include "BSPTree.h"
 #include "DemoCommandLine.h"
 #include "DemoView.h"
+#include "DrawPath.h"
 #include "Explorer.h"
 #include "GameState.h"
 #include "MeshBounds.h"
@@ -35,6 +40,7 @@ static const uint8_t kKeyUseBSP = 49;     // 1
 static const uint8_t kKeyWireframe = 50;  // 2
 static const uint8_t kKeySplit = 51;      // 3
 static const uint8_t kKeyBalance = 52;    // 4
+static const uint8_t kKeyDrawPath = 82;   // R
 
 static GLuint sTexture = 0;
 static ORV::Mesh* spMesh = nullptr;
@@ -49,6 +55,9 @@ static float& sSplitWeight = BSPTree::sSplitWeight;
 static float& sBalanceWeight = BSPTree::sBalanceWeight;
 static ORV::Camera sCamera(0.01f, 10000.0f);
 static explore::Explorer sExplorer;
+static DrawPath sDrawPath = DrawPath::Immediate;
+// The batched path's arrays and GL objects, kept from frame to frame.
+static TriangleBatch* spBatch = nullptr;
 
 // The texture is made and filled but no drawing of the demo enables it.
 static void uploadTexture(const ORV::Image& image) {
@@ -87,6 +96,10 @@ int gameStateCommandLine(int argc, char** argv) {
     }
     sMeshArg = opt.meshPath;
     BSPTree::sCandidates = opt.candidates;
+    // Real meshes are drawn batched unless asked otherwise; the demo's own
+    // mesh keeps drawing one triangle at a time.
+    sDrawPath =
+        opt.drawGiven ? opt.draw : (sMeshArg.empty() ? DrawPath::Immediate : DrawPath::Batched);
     return -1;
 }
 
@@ -122,6 +135,7 @@ static void gameStateLoad() {
 
     spBSPTree = new BSPTree();
     sUseBSP = spBSPTree->Build(sTriList);
+    spBatch = new TriangleBatch();
     sExplorer.Attach(spBSPTree, &sTriList);
 }
 
@@ -176,6 +190,8 @@ static void gameStateUpdate() {
         sBalanceWeight += 1.0f;
         rebuildTree();
     }
+    if (pInput->KeyTriggered(kKeyDrawPath))
+        sDrawPath = sDrawPath == DrawPath::Immediate ? DrawPath::Batched : DrawPath::Immediate;
     sExplorer.Update(*pInput, ORV::FrameTime(), sCamera.Eye());
     // Before this frame's draw: the drawn count is the previous frame's.
     printStatus();
@@ -185,22 +201,21 @@ static void gameStateUpdate() {
 static void drawScene() {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
+    PathPainter painter(sDrawPath, spBatch);
     if (spBSPTree && sUseBSP) {
         if (sWireframe) spBSPTree->SetFlags(BSPTree::FLAG_OUTLINE);
         else spBSPTree->ClearFlags(BSPTree::FLAG_OUTLINE);
-        if (sExplorer.ChangesScene()) sExplorer.DrawScene(*spBSPTree, sCamera.Eye());
-        else spBSPTree->Draw(sCamera.Eye());
+        if (sExplorer.ChangesScene()) sExplorer.DrawScene(*spBSPTree, sCamera.Eye(), painter);
+        else painter.DrawTree(*spBSPTree, sCamera.Eye());
+    } else if (sWireframe) {
+        // |sin| over the counter's low seven bits: dark at 0, 63, 64 and
+        // 127, bright at 32 and 95, repeating every 128 frames.
+        float angle = static_cast<float>((ORV::FrameCounter() & 127) / 127.0 * ORV::TWO_PI);
+        float g = std::fabs(std::sin(angle));
+        const ORV::Color wire(g, g, g, 1.0f);
+        painter.DrawMesh(*spMesh, &wire);
     } else {
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        spMesh->Draw();
-        if (sWireframe) {
-            // |sin| over the counter's low seven bits: dark at 0, 63, 64 and
-            // 127, bright at 32 and 95, repeating every 128 frames.
-            float angle = static_cast<float>((ORV::FrameCounter() & 127) / 127.0 * ORV::TWO_PI);
-            float g = std::fabs(std::sin(angle));
-            glColor4f(g, g, g, 1.0f);
-            spMesh->DrawWire();
-        }
+        painter.DrawMesh(*spMesh, nullptr);
     }
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace meshimport {
@@ -101,6 +102,72 @@ bool gather(const aiScene& scene, Gathered* pOut, std::string* pWhy) {
     return true;
 }
 
+// total + uses x n, at most UINT64_MAX.
+uint64_t addTimes(uint64_t total, uint64_t uses, uint64_t n) {
+    if (n != 0 && uses > (UINT64_MAX - total) / n) return UINT64_MAX;
+    return total + uses * n;
+}
+
+// The sizes of the text a scene makes. sizeOf counts them over its nodes
+// before its instances are expanded, each mesh as often as nodes place it,
+// by gather's rules; expanding can still add a few positions (a part's
+// points and lines merged into its triangles), so the gathered sizes are
+// checked again.
+struct TextSize {
+    uint64_t pos = 0, tri = 0, clr = 0;
+    bool normals = true, texCoords = true;
+};
+
+TextSize sizeOf(const aiScene& scene) {
+    std::vector<uint64_t> uses(scene.mNumMeshes, 0);
+    std::vector<const aiNode*> stack;
+    if (scene.mRootNode != nullptr) stack.push_back(scene.mRootNode);
+    while (!stack.empty()) {
+        const aiNode& node = *stack.back();
+        stack.pop_back();
+        for (unsigned i = 0; i < node.mNumMeshes; ++i)
+            if (node.mMeshes[i] < scene.mNumMeshes) ++uses[node.mMeshes[i]];
+        for (unsigned i = 0; i < node.mNumChildren; ++i) stack.push_back(node.mChildren[i]);
+    }
+    TextSize s;
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        const aiMesh& mesh = *scene.mMeshes[m];
+        if (uses[m] == 0 || !(mesh.mPrimitiveTypes & aiPrimitiveType_TRIANGLE)) continue;
+        uint64_t triNum = 0;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) triNum += mesh.mFaces[f].mNumIndices == 3;
+        s.pos = addTimes(s.pos, uses[m], mesh.mNumVertices);
+        s.tri = addTimes(s.tri, uses[m], triNum);
+        s.clr = addTimes(s.clr, uses[m], mesh.HasVertexColors(0) ? mesh.mNumVertices : triNum);
+        s.normals = s.normals && mesh.HasNormals();
+        s.texCoords = s.texCoords && mesh.HasTextureCoords(0);
+    }
+    return s;
+}
+
+// Why the mesh reader would refuse a text of these sizes, in its words and
+// with its limits; empty when it takes it.
+std::string beyondReader(const TextSize& s) {
+    const std::pair<const char*, uint64_t> sections[] = {
+        {"Position", s.pos}, {"Face_Position", s.tri}, {"Color", s.clr}};
+    for (const auto& section : sections) {
+        if (section.second > ORV::MAX_MESH_ELEMENT_NUM)
+            return std::string(section.first) + " has too many elements (" +
+                   std::to_string(section.second) + ", more than " +
+                   std::to_string(ORV::MAX_MESH_ELEMENT_NUM) + ")";
+    }
+    // "Mesh { }"; a section's name and braces; an element's label and the
+    // braces around its numbers (meshText below).
+    auto tokens = [](uint64_t num, uint64_t numbers) { return 3 + num * (3 + numbers); };
+    const uint64_t faces = tokens(s.tri, 3);
+    uint64_t total = 3 + tokens(s.pos, 3) + faces + tokens(s.clr, 4) + faces;
+    if (s.normals) total += tokens(s.pos, 3) + faces;
+    if (s.texCoords) total += tokens(s.pos, 3) + faces;
+    if (total > ORV::MAX_TOKEN_NUM)
+        return "too many tokens (" + std::to_string(total) + ", more than " +
+               std::to_string(ORV::MAX_TOKEN_NUM) + ")";
+    return "";
+}
+
 // Numbers round-trip exactly: nine significant digits recover every float.
 void appendNumbers(std::string& text, const float* pValue, int num) {
     char buf[24];
@@ -149,7 +216,8 @@ std::string meshText(const Gathered& g, const std::string& source) {
         appendValues(text, "TextureCoordinate", g.tex, 3);
         appendFaces(text, "Face_TextureCoordinate", g.tri);
     }
-    return text + "}\n";
+    text += "}\n";
+    return text;
 }
 
 // The file being read and the report handler Open replaced, for the line
@@ -170,9 +238,16 @@ void nameFileAfterReport() {
 bool ToText(const std::string& path, std::string* pText, Summary* pSummary, std::string* pWhy) {
     Assimp::Importer importer;
     // Points and lines come out as meshes of their own, which are skipped.
-    const aiScene* pScene = importer.ReadFile(
-        path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
-                  aiProcess_PreTransformVertices | aiProcess_ValidateDataStructure);
+    const aiScene* pScene =
+        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                    aiProcess_SortByPType | aiProcess_ValidateDataStructure);
+    // A small file may place a mesh many times over: what the mesh reader
+    // would refuse is refused before the instances are expanded.
+    if (pScene != nullptr) {
+        *pWhy = beyondReader(sizeOf(*pScene));
+        if (!pWhy->empty()) return false;
+        pScene = importer.ApplyPostProcessing(aiProcess_PreTransformVertices);
+    }
     if (pScene == nullptr) {
         *pWhy = importer.GetErrorString();
         return false;
@@ -184,15 +259,20 @@ bool ToText(const std::string& path, std::string* pText, Summary* pSummary, std:
         *pWhy = "holds no triangles";
         return false;
     }
-    if (triNum > ORV::Mesh::MAX_TRI_NUM) {
-        *pWhy = "holds too many triangles";
-        return false;
-    }
+    *pWhy =
+        beyondReader(TextSize{g.pos.size(), triNum, g.clr.size(), g.allNormals, g.allTexCoords});
+    if (!pWhy->empty()) return false;
     // The comment line holds the source's name: keep it on one line.
     std::string source = path;
     for (char& c : source)
         if (c == '\n' || c == '\r') c = ' ';
     *pText = meshText(g, source);
+    if (pText->size() > ORV::MAX_FILE_SIZE) {
+        *pWhy = "makes a text too large (" + std::to_string(pText->size()) + " bytes, more than " +
+                std::to_string(ORV::MAX_FILE_SIZE) + ")";
+        pText->clear();
+        return false;
+    }
     pSummary->triNum = triNum;
     pSummary->posNum = g.pos.size();
     pSummary->vertexColoured = g.vertexColoured;
@@ -223,15 +303,18 @@ bool IsForeign(const std::string& path) {
 }
 
 ORV::Mesh* Open(const std::string& path, std::string* pWhy) {
-    *pWhy = WhyUnreadable(path);
-    if (!pWhy->empty()) return nullptr;
     sReading = path;
     spOuterHandler = ORV::Report::SetHandler(nameFileAfterReport);
     // A handler that throws leaves through here: the outer one comes back.
     struct Restore {
         ~Restore() { ORV::Report::SetHandler(spOuterHandler); }
     } restore;
+    return Read(path, pWhy);
+}
 
+ORV::Mesh* Read(const std::string& path, std::string* pWhy) {
+    *pWhy = WhyUnreadable(path);
+    if (!pWhy->empty()) return nullptr;
     ORV::Mesh* pMesh = nullptr;
     if (IsForeign(path)) {
         std::string text;

@@ -46,6 +46,9 @@ bool IsForeign(const std::string& path);
 // report handler of Open's own, which then hands the report on to the
 // handler it replaced). The caller deletes the mesh.
 ORV::Mesh* Open(const std::string& path, std::string* pWhy);
+// Reads path as Open does, but without its report handler: for a caller
+// whose own handler names the file (orvane-bsp).
+ORV::Mesh* Read(const std::string& path, std::string* pWhy);
 
 }  // namespace meshimport
 

@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# The demo started where its data is missing or broken ends with the report of
-# the first thing that failed and status 1: the image loader's for a missing
-# texture, "Fail to load mesh!!" for a missing mesh, the tokenizer's with the
-# line number for a malformed mesh file.
+# The built demo started from a folder without data finds the data the build
+# put beside it. A copy of it with no data beside it, started where its data
+# is missing or broken, ends with the report of the first thing that failed
+# and status 1: the image loader's for a missing texture, "Fail to load
+# mesh!!" for a missing mesh, the tokenizer's with the line number for a
+# malformed mesh file.
 set -euo pipefail
 source "$ORV_E2E_DIR/lib.sh"
 source "$ORV_E2E_DIR/demo_lib.sh"
 
 e2e_start_display
-program=$ORV_E2E_PROGRAM
 texture=$PWD/data/textures/Test1.tga
+empty=$E2E_DIR/empty
+demo_shown_from "$empty" "$ORV_E2E_PROGRAM"
+e2e_wait_status '^Using BSP tree, [0-9]+ triangles total, [1-9]'
+demo_quit
+
+program=$E2E_DIR/bin/orvane
+mkdir -p "$E2E_DIR/bin"
+cp "$ORV_E2E_PROGRAM" "$program"
 
 # Runs the demo in folder $1 and compares its whole output with the file
 # $E2E_DIR/expected.
@@ -23,8 +32,6 @@ run_in() {
     e2e_expect_output "$E2E_DIR/expected"
 }
 
-empty=$E2E_DIR/empty
-mkdir -p "$empty"
 line=$(demo_line_of src/ORV_Image.cpp "Cannot open" "Image::Load(")
 demo_report ORV_ASSERT_MESG pFile src/ORV_Image.cpp "$line" ORV::Image::Load \
     "Cannot open 'data/textures/Test1.tga'\n" >"$E2E_DIR/expected"

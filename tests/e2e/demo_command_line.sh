@@ -5,7 +5,8 @@
 # a missing one ends with a report naming it; an OBJ file is converted in
 # memory, and its tree's figures are those of the same file converted by
 # orvane-bsp convert, also after rebuilds by keys 3 and 4, and its pictures
-# are the ones drawn offscreen for the same tree; a mesh far from
+# are the ones drawn offscreen for the same tree, batched, and per triangle
+# after key R; a mesh far from
 # the origin starts whole and centred in the window.
 set -euo pipefail
 source "$ORV_E2E_DIR/lib.sh"
@@ -15,7 +16,7 @@ program=$ORV_E2E_PROGRAM
 rc=0
 env -u DISPLAY "$program" --help >"$E2E_DIR/help" 2>"$E2E_DIR/help.err" || rc=$?
 e2e_expect_eq "--help exit status" 0 "$rc"
-e2e_expect_eq "--help first line" "usage: orvane [--candidates N] [MESH]" "$(head -n 1 "$E2E_DIR/help")"
+e2e_expect_eq "--help first line" "usage: orvane [--draw immediate|batched] [--candidates N] [MESH]" "$(head -n 1 "$E2E_DIR/help")"
 grep -qx '  Escape              quit' "$E2E_DIR/help" || e2e_fail "--help does not list Escape"
 [ ! -s "$E2E_DIR/help.err" ] || e2e_fail "--help wrote on standard error: $(cat "$E2E_DIR/help.err")"
 
@@ -90,6 +91,9 @@ e2e_hold 4 demo_last_status_is "$(status_of 3)" ||
     e2e_fail "key 4 did not rebuild the tree: '$(status_of 3)' (it is '$(demo_last_status)')"
 demo_settled_shot wuson34
 explore_like wuson34 50 --mesh "$wuson" --key3 --key4
+# R: the same tree drawn one triangle at a time instead of batched.
+e2e_hold r demo_shot_differs wusonR wuson34 || e2e_fail "key R did not change how the tree is drawn"
+explore_like wusonR 50 --mesh "$wuson" --key3 --key4 --draw immediate
 xdotool keydown Escape
 e2e_wait_exit 20
 xdotool keyup Escape || true

@@ -22,17 +22,9 @@ mapfile -t facts < <(demo_facts "$ORV_SOURCE_DIR/data/mesh/test_1.txt")
 read -r total drawn depth <<<"${facts[1]}"
 
 e2e_start_display
-elsewhere=$E2E_DIR/elsewhere
-mkdir -p "$elsewhere"
-(cd "$elsewhere" && e2e_start "$program")
-E2E_PID=$(cat "$E2E_DIR/pid")
-e2e_find_window
-e2e_focus
+demo_shown_from "$E2E_DIR/elsewhere" "$program"
 demo_wait_last_status "Using BSP tree, $total triangles total, $drawn triangles drawn, tree depth: $depth"
-xdotool keydown Escape
-e2e_wait_exit 20
-xdotool keyup Escape || true
-e2e_expect_eq "exit status" 0 "$E2E_STATUS"
+demo_quit
 
 # A broken mesh in the working directory is read, not the installed one.
 own=$E2E_DIR/own

@@ -132,17 +132,37 @@ explore_keep() {
         e2e_fail "cannot keep $1 as pictures/$2.png"
 }
 
-# demo_start_shown  the demo on a display of its own, focused, its first
-#                   settled picture kept as the screenshot "start"
+# demo_start_shown [ARG...]  the demo (given ARGs) on a display of its own,
+#                   focused, its first settled picture kept as the
+#                   screenshot "start"
+# demo_run_shown [ARG...]    the same on the display already started, after
+#                   demo_quit ended the demo before
+# demo_shown_from DIR PROGRAM   PROGRAM started in the folder DIR (made if
+#                   missing) on the display already started, its window
+#                   found and focused
 # demo_quit         Escape, held until the program has ended (a slow frame
 #                   cannot miss it), ends it with status 0
 demo_start_shown() {
     e2e_start_display
-    e2e_start
+    demo_run_shown "$@"
+}
+
+demo_run_shown() {
+    rm -f "$E2E_DIR/pid" "$E2E_DIR/status"
+    E2E_STATUS=
+    e2e_start "$ORV_E2E_PROGRAM" "$@"
     e2e_find_window
     e2e_focus
     e2e_wait_until 10 demo_frames_at_least 2 || e2e_fail "the demo shows no frames"
     demo_settled_shot start
+}
+
+demo_shown_from() {
+    mkdir -p "$1"
+    (cd "$1" && e2e_start "$2")
+    E2E_PID=$(cat "$E2E_DIR/pid")
+    e2e_find_window
+    e2e_focus
 }
 
 demo_quit() {

@@ -37,8 +37,10 @@
 #include <string>
 #include <vector>
 
+#include "BSPBatch.h"
 #include "BSPTree.h"
 #include "DemoView.h"
+#include "DrawPath.h"
 #include "Explorer.h"
 #include "MeshBounds.h"
 #include "MeshImport.h"
@@ -64,6 +66,8 @@ struct Scene {
     BSPTree tree;
     ORV::Camera camera{0.01f, 10000.0f};
     explore::Explorer explorer;
+    DrawPath path = DrawPath::Immediate;
+    TriangleBatch batch;
 };
 
 // The demo's frame: its draw hook's calls, then the overlay.
@@ -73,8 +77,9 @@ std::vector<uint8_t> draw(Scene& s, const orvtest::OffscreenGL& gl) {
     DemoView::SetProjection(kWidth, kHeight);
     s.camera.Apply();
     s.tree.SetFlags(BSPTree::FLAG_OUTLINE);
-    if (s.explorer.ChangesScene()) s.explorer.DrawScene(s.tree, s.camera.Eye());
-    else s.tree.Draw(s.camera.Eye());
+    PathPainter painter(s.path, &s.batch);
+    if (s.explorer.ChangesScene()) s.explorer.DrawScene(s.tree, s.camera.Eye(), painter);
+    else painter.DrawTree(s.tree, s.camera.Eye());
     if (s.explorer.ShowsText()) {
         char status[160];
         std::snprintf(status, sizeof(status),
@@ -148,6 +153,7 @@ int main(int argc, char** argv) {
     s.camera.Reset();
     s.camera.SetDistance(10.0f);
     if (!meshPath.empty()) {
+        s.path = DrawPath::Batched;
         const Bounds bounds = BoundsOf(s.list);
         s.camera.mTarget = bounds.Centre();
         s.camera.SetDistance(FitDistance(bounds, kWidth, kHeight));
@@ -184,6 +190,10 @@ int main(int argc, char** argv) {
                 if (c == 'F') s.explorer.Cursor().Front();
                 else if (c == 'B') s.explorer.Cursor().Back();
             }
+            i += 1;
+        } else if (a == "--draw") {
+            if (i + 1 >= args.size() || !ParseDrawPath(args[i + 1], &s.path))
+                fail("--draw needs immediate or batched");
             i += 1;
         } else if (a == "--text") {
             s.explorer.ToggleText();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "MeshImport.h"
 #include "MeshTriangles.h"
 #include "ORV_Mesh.h"
 
@@ -19,6 +20,12 @@ const char* const kAssimpModelsDir = "/usr/share/assimp/models";
 
 std::vector<Triangle> LoadMeshTriangles(const std::string& path) {
     std::unique_ptr<ORV::Mesh> pMesh(ORV::Mesh::Load(path.c_str(), true));
+    return pMesh ? MeshTriangles(*pMesh) : std::vector<Triangle>();
+}
+
+std::vector<Triangle> OpenTriangles(const std::string& path) {
+    std::string why;
+    std::unique_ptr<ORV::Mesh> pMesh(meshimport::Open(path, &why));
     return pMesh ? MeshTriangles(*pMesh) : std::vector<Triangle>();
 }
 
@@ -128,6 +135,43 @@ std::vector<Triangle> ImportTriangles(const std::string& path, std::string* pErr
         }
     }
     return tris;
+}
+
+std::string WriteInstancedGltf(const TempDir& dir, uint32_t triangles, uint32_t instances,
+                               bool normals) {
+    // Triangle t: (t, 0, 0), (t, 1, 0), (t, 0, 1); every normal +x.
+    std::vector<float> data;
+    for (uint32_t t = 0; t < triangles; ++t)
+        for (float c : {float(t), 0.0f, 0.0f, float(t), 1.0f, 0.0f, float(t), 0.0f, 1.0f})
+            data.push_back(c);
+    const std::string bytes = std::to_string(data.size() * sizeof(float));
+    if (normals) data.resize(2 * data.size(), 0.0f);
+    for (size_t i = data.size() / 2; normals && i < data.size(); i += 3) data[i] = 1.0f;
+    std::vector<uint8_t> bin(data.size() * sizeof(float));
+    std::memcpy(bin.data(), data.data(), bin.size());
+    dir.Write("scene.bin", bin);
+
+    std::string nodes, refs;
+    for (uint32_t i = 0; i < instances; ++i) {
+        const std::string comma = i == 0 ? "" : ",";
+        nodes += comma + "{\"mesh\":0,\"translation\":[0,0," + std::to_string(2 * i) + "]}";
+        refs += comma + std::to_string(i);
+    }
+    const std::string count = std::to_string(3 * triangles);
+    const std::string accessor = "\"componentType\":5126,\"type\":\"VEC3\",\"count\":" + count;
+    std::string gltf =
+        "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[" + refs +
+        "]}],\"nodes\":[" + nodes +
+        "],\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0" +
+        (normals ? ",\"NORMAL\":1" : "") +
+        "}}]}],\"buffers\":[{\"uri\":\"scene.bin\",\"byteLength\":" + std::to_string(bin.size()) +
+        "}],\"bufferViews\":[{\"buffer\":0,\"byteLength\":" + bytes + "}";
+    if (normals)
+        gltf += ",{\"buffer\":0,\"byteOffset\":" + bytes + ",\"byteLength\":" + bytes + "}";
+    gltf += "],\"accessors\":[{\"bufferView\":0," + accessor + ",\"min\":[0,0,0],\"max\":[" +
+            std::to_string(triangles - 1) + ",1,1]}";
+    if (normals) gltf += ",{\"bufferView\":1," + accessor + "}";
+    return dir.Write("scene.gltf", gltf + "]}");
 }
 
 }  // namespace orvtest

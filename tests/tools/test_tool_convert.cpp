@@ -3,6 +3,8 @@
 // read here straight from the source files.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -11,6 +13,7 @@
 #include <map>
 #include <sstream>
 
+#include "MeshFiles.h"
 #include "ORV_Mesh.h"
 #include "ToolRun.h"
 
@@ -297,5 +300,27 @@ TEST(ToolConvert, RefusalsNameTheFile) {
     EXPECT_EQ(r.err, "orvane-bsp: error: " + dir.Path("no/such/folder.txt") +
                          ": cannot be written: its folder does not exist\n");
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A scene within the reader's limits whose text does not fit in the heap
+// ends in the tool's error, never in std::terminate. The heap is bounded
+// here, far below what the tool allows itself (the tool inherits the bound;
+// the sanitizer cannot run so bounded).
+TEST(ToolConvert, RunningOutOfMemoryIsAnError) {
+    orvtest::TempDir dir;
+    const std::string scene = orvtest::WriteInstancedGltf(dir, 4096, 300, false);
+    rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_DATA, &saved), 0);
+    rlimit bounded = saved;
+    bounded.rlim_cur = rlim_t(256) << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_DATA, &bounded), 0);
+    auto r = RunTool({"convert", scene, dir.Path("out.txt")});
+    setrlimit(RLIMIT_DATA, &saved);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "orvane-bsp: error: out of memory\n");
+    EXPECT_FALSE(orvtest::FileExists(dir.Path("out.txt")));
+}
+#endif
 
 }  // namespace

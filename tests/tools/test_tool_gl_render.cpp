@@ -156,6 +156,7 @@ TEST_F(ToolRender, BadArgumentsAreRefused) {
         {{"--eye", "1,2"}, "--eye: expected X,Y,Z (three numbers), got '1,2'"},
         {{"--target", "1,2,z"}, "--target: expected X,Y,Z"},
         {{"--order", "random"}, "--order: expected tree, reversed or depth-buffer, got 'random'"},
+        {{"--draw", "lines"}, "--draw: expected immediate or batched, got 'lines'"},
         {{"--eye", "1,1,1", "--target", "1,1,1"}, "--eye and --target must be different points"},
     };
     for (const Bad& b : bad) {

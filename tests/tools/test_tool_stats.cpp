@@ -175,6 +175,31 @@ TEST(ToolStats, FileWithoutMesh) {
                   ": holds no mesh (a Mesh block with Position and Face_Position sections)\n");
 }
 
+// A mesh of any format `orvane MESH` opens: the figures of the same file
+// converted to mesh text (the JSON's mesh names differ, nothing else);
+// a file Assimp cannot read is refused with Assimp's reason.
+TEST(ToolStats, AnyFormatTheDemoOpensHasItsConvertedTextsFigures) {
+    orvtest::TempDir dir;
+    const std::string spider = orvtest::AssimpModel("OBJ/spider.obj");
+    const std::string text = dir.Path("spider.txt");
+    ASSERT_EQ(RunTool({"convert", spider, text}).exitCode, 0);
+    auto direct = RunTool({"stats", spider, "--json"});
+    auto converted = RunTool({"stats", text, "--json"});
+    ASSERT_EQ(direct.exitCode, 0) << direct.err;
+    nlohmann::json a = nlohmann::json::parse(direct.out), b = nlohmann::json::parse(converted.out);
+    EXPECT_GT(a["triangles_in"].get<int>(), 1000);
+    for (nlohmann::json* pJ : {&a, &b})
+        pJ->erase("mesh"), pJ->erase("build_ms"), pJ->erase("peak_memory_kib");
+    EXPECT_EQ(a, b);
+
+    const std::string noise = dir.Path("noise.ply");
+    std::ofstream(noise) << "not a ply file\n";
+    auto r = RunTool({"stats", noise});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("orvane-bsp: error: " + noise + ": ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("magic"), std::string::npos) << r.err;
+}
+
 // The mesh reader ends the process with its own report; the tool's line
 // after it names the file.
 TEST(ToolStats, MalformedTextNamesTheFileAfterTheReadersReport) {

@@ -150,6 +150,24 @@ TEST(ToolSweep, BadRangesAndFilesAreRefused) {
               "orvane-bsp: error: /no/dir/x.csv: cannot be written: its folder does not exist\n");
 }
 
+// Weights that are no finite float are refused alike by every command that
+// takes weights, ranges whose values leave float range included.
+TEST(ToolSweep, WeightsBeyondFloatRangeAreRefusedAsStatsRefusesThem) {
+    const std::vector<std::vector<std::string>> runs = {
+        {"stats", kHand, "--split-weight", "1e39"},
+        {"stats", kHand, "--balance-weight", "-1e400"},
+        {"stats", kHand, "--balance-weight", "nan"},
+        {"sweep", kHand, "--split", "1e39:1e39:1", "--balance", "1:1:1"},
+        {"sweep", kHand, "--split", "1:1:1", "--balance", "3e38:4e38:1e38"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        auto r = RunTool(args);
+        EXPECT_EQ(r.exitCode, 1) << args[2] << " " << args[3];
+        EXPECT_EQ(r.out, "") << args[2] << " " << args[3];
+        EXPECT_EQ(r.err, "orvane-bsp: error: the weights must be finite numbers\n") << args[3];
+    }
+}
+
 // The hand-worked tree of test_tool_stats.cpp: t1 at the root, t0 behind it,
 // t2's front piece and two back pieces below t0.
 TEST(ToolDot, HandTreeAsGraphviz) {

@@ -45,13 +45,14 @@ TEST(DemoCommandLine, MeshHelpAndUsageErrors) {
     EXPECT_EQ(parse({""}).error, "an empty mesh path");
     EXPECT_EQ(
         DemoUsageError("unknown option '-x'"),
-        "orvane: unknown option '-x'\nusage: orvane [--candidates N] [MESH]\n       orvane --help\n"
-        "Try 'orvane --help' for more.\n");
+        "orvane: unknown option '-x'\nusage: orvane [--draw immediate|batched] [--candidates N] "
+        "[MESH]\n       orvane --help\nTry 'orvane --help' for more.\n");
 }
 
 TEST(DemoCommandLine, HelpListsEveryKeyOfTheReadme) {
     const std::string help = DemoHelpText();
-    EXPECT_EQ(help.rfind("usage: orvane [--candidates N] [MESH]\n", 0), 0u);
+    EXPECT_EQ(help.rfind("usage: orvane [--draw immediate|batched] [--candidates N] [MESH]\n", 0),
+              0u);
     auto rows = readmeKeys();
     ASSERT_GE(rows.size(), 11u);
     for (const auto& row : rows) {

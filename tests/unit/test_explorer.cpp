@@ -3,6 +3,7 @@
 // sources of stored triangles, and the keys.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -10,6 +11,7 @@
 
 #include "BSPBuild.h"
 #include "Explorer.h"
+#include "MeshFiles.h"
 #include "Shapes.h"
 
 using ORV::Vec3;
@@ -156,19 +158,55 @@ TEST(DepthColour, RunsFromBlueToRedAndTellsEveryDepthApart) {
     EXPECT_EQ(std::memcmp(&flat, &root, sizeof(flat)), 0);
 }
 
+TEST(DepthLegend, FitsTheWindowWithABandPerDepthWhileTheyFit) {
+    const int top = 60, title = 22;
+    for (int height : {600, 240}) {
+        for (uint32_t maxDepth : {0u, 1u, 22u, 160u, 161u, 1000u, 20000u}) {
+            const DepthLegend l = LayOutDepthLegend(maxDepth, 800, height, top, title);
+            SCOPED_TRACE("depth " + std::to_string(maxDepth) + ", height " +
+                         std::to_string(height));
+            EXPECT_EQ(l.y0, top + title);
+            EXPECT_LE(l.y1, height - 8);
+            EXPECT_LE(l.x1, 800 - 8);
+            EXPECT_EQ(l.BandDepth(0), 0u);
+            EXPECT_EQ(l.BandDepth(l.bands - 1), maxDepth);
+            EXPECT_EQ(l.BandTop(l.bands), l.y1);
+            const int first = l.BandTop(1) - l.BandTop(0);
+            for (uint32_t b = 0; b < l.bands; ++b) {
+                EXPECT_GE(l.BandTop(b + 1) - l.BandTop(b), 1) << "band " << b;
+                // One depth a band, all alike, where the bar has room.
+                if (l.bands == maxDepth + 1) {
+                    EXPECT_EQ(l.BandTop(b + 1) - l.BandTop(b), first) << "band " << b;
+                }
+            }
+            if (maxDepth <= 22) {
+                EXPECT_EQ(l.bands, maxDepth + 1);
+            }
+        }
+    }
+}
+
 TEST(PlaneInBox, CutsTheGrownBoxInAPolygonOnThePlane) {
+    // z = 0: a square, with a raw (unnormalised) normal as a leaf keeps it,
+    // in boxes up to the largest float, whose diagonal float cannot hold.
+    for (float half : {1.0f, 1e19f, 3e38f, FLT_MAX}) {
+        Bounds huge;
+        huge.min = Vec3(-half);
+        huge.max = Vec3(half);
+        // Grown by a hundredth of the size, within float range.
+        const double g = std::min(half * 1.02 + 1e-4, double(FLT_MAX));
+        std::vector<Vec3> square = PlaneInBox(Plane(Vec3(0, 0, 7), 0.0f), huge);
+        ASSERT_EQ(square.size(), 4u) << half;
+        for (const Vec3& p : square) {
+            EXPECT_NEAR(std::fabs(p.x), g, g * 1e-5) << half;
+            EXPECT_NEAR(std::fabs(p.y), g, g * 1e-5) << half;
+            EXPECT_EQ(p.z, 0.0f) << half;
+        }
+    }
     Bounds box;
     box.min = Vec3(-1.0f);
     box.max = Vec3(1.0f);
-    const float g = 1.0f + 0.02f + 1e-4f;  // grown by a hundredth of the size
-    // z = 0: a square, with a raw (unnormalised) normal as a leaf keeps it.
-    std::vector<Vec3> square = PlaneInBox(Plane(Vec3(0, 0, 7), 0.0f), box);
-    ASSERT_EQ(square.size(), 4u);
-    for (const Vec3& p : square) {
-        EXPECT_NEAR(std::fabs(p.x), g, 1e-4);
-        EXPECT_NEAR(std::fabs(p.y), g, 1e-4);
-        EXPECT_NEAR(p.z, 0.0f, 1e-5);
-    }
+    const float g = 1.0f + 0.02f + 1e-4f;
     // A plane in a face of the box still shows.
     EXPECT_EQ(PlaneInBox(Plane(Vec3(1, 0, 0), -1.0f), box).size(), 4u);
     // Through the centre across the diagonal: a hexagon, corners in order.
@@ -274,6 +312,22 @@ TEST(TriangleSources, FindsTheSourceOfPiecesOfATriangleSpanningTheWholeMesh) {
     EXPECT_GT(ofWide, 20u);
 }
 
+TEST(TriangleSources, FindsThePiecesOfASlabThinnerThanAFloatGridCell) {
+    // Bounds 1e-40 thick in z: the grid has infinitely many cells per unit
+    // there, and a piece's cell was once read far outside the grid.
+    const std::vector<Triangle> list = orvtest::LoadMeshTriangles(
+        std::string(ORV_TEST_DATA_DIR) + "/regress/mesh_slab_thinner_than_a_float_cell.txt");
+    ASSERT_EQ(list.size(), 4u);
+    BSPTree tree;
+    tree.Build(list);
+    Explorer e;
+    e.Attach(&tree, &list);
+    e.CycleColouring();
+    e.CycleColouring();
+    ASSERT_EQ(e.Colours(), Colouring::Pieces);
+    EXPECT_EQ(e.TextLines("")[1], "Colours: 2 pieces (tinted) cut from 1 triangles");
+}
+
 TEST(Explorer, KeysSwitchTheModesAndOnlyThePlaneMovesTheNode) {
     ORV::Input* pInput = ORV::Input::Instance();
     auto frame = [&](std::initializer_list<uint8_t> down, Explorer& e, const Vec3& eye) {
@@ -335,6 +389,7 @@ TEST(Explorer, KeysSwitchTheModesAndOnlyThePlaneMovesTheNode) {
     frame({}, e, Vec3(0.0f));
     frame({KEY_COLOURS}, e, Vec3(0.0f));
     EXPECT_EQ(e.Colours(), Colouring::Mesh);
+    EXPECT_EQ(e.Cursor().Depth(), 1u) << "the colourings keep the chosen node";
 
     // A rebuild: the node goes back to the root, the painter keeps its place.
     const size_t shown = e.Painter().Shown();

@@ -99,6 +99,37 @@ TEST(MeshImport, AFileThatCannotBeReadSaysWhy) {
     EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), naming.size())), naming);
 }
 
+// A scene whose instances multiply a small mesh past what the mesh reader
+// takes is refused before it is expanded, in the reader's words and figures;
+// one within them converts whole.
+TEST(MeshImport, AScenePastTheReadersLimitsIsRefusedBeforeItsText) {
+    struct Case {
+        uint32_t triangles, instances;
+        bool normals;
+        const char* pWhy;
+    } cases[] = {
+        // 1366 x 12288 corners.
+        {4096, 1366, false, "Position has too many elements (16785408, more than 16777216)"},
+        // 15974400 positions and normals, 5324800 triangles: "Mesh { }", each
+        // section's name and braces, an element's label and braces around its
+        // numbers: 3 + 6 x 3 + 2 x 6 x 15974400 + 3 x 6 x 5324800 + 7 x 5324800.
+        {4096, 1300, true, "too many tokens (324812821, more than 268435456)"},
+        {64, 3, true, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path =
+            orvtest::WriteInstancedGltf(dir, c.triangles, c.instances, c.normals);
+        std::string text, why;
+        meshimport::Summary summary;
+        const bool converted = meshimport::ToText(path, &text, &summary, &why);
+        EXPECT_EQ(why, c.pWhy);
+        EXPECT_EQ(converted, why.empty());
+        EXPECT_EQ(summary.triNum, converted ? 192u : 0u);
+        EXPECT_EQ(summary.posNum, converted ? 576u : 0u);
+    }
+}
+
 TEST(MeshImport, TheBenchmarksMeshTextReadsBackBitForBit) {
     // Nine significant digits give back every float: the load benchmark's
     // text stands for the triangles it was made from.

@@ -4,6 +4,15 @@
 
 namespace orvbsp {
 
+CLI::Validator NumberText() {
+    return CLI::Validator(
+        [](std::string& text) {
+            float v;
+            return ParseFloat(text, &v) ? std::string() : "expected a number, got '" + text + "'";
+        },
+        "");
+}
+
 CLI::Validator Vec3Text() {
     return CLI::Validator(
         [](std::string& text) {
@@ -35,6 +44,16 @@ CLI::Validator OrderText(bool withDepthBuffer) {
                    ", got '" + text + "'";
         },
         withDepthBuffer ? "tree|reversed|depth-buffer" : "tree|reversed");
+}
+
+CLI::Validator DrawPathText() {
+    return CLI::Validator(
+        [](std::string& text) {
+            DrawPath path;
+            return ParseDrawPath(text, &path) ? std::string()
+                                              : "expected immediate or batched, got '" + text + "'";
+        },
+        "immediate|batched");
 }
 
 CLI::Validator RangeText() {

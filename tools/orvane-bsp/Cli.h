@@ -9,9 +9,11 @@
 
 namespace orvbsp {
 
-CLI::Validator Vec3Text();   // "X,Y,Z"
-CLI::Validator SizeText();   // "WxH"
-CLI::Validator RangeText();  // "A:B:STEP"
+CLI::Validator NumberText();    // one number (ParseFloat)
+CLI::Validator Vec3Text();      // "X,Y,Z"
+CLI::Validator SizeText();      // "WxH"
+CLI::Validator RangeText();     // "A:B:STEP"
+CLI::Validator DrawPathText();  // "immediate" or "batched"
 // "tree", "reversed" and, withDepthBuffer, "depth-buffer".
 CLI::Validator OrderText(bool withDepthBuffer);
 

@@ -1,19 +1,11 @@
 // Figures.cpp - one build of the tree and the figures that describe it.
 #include "Tool.h"
 
+#include "Explorer.h"
+
 #include <chrono>
 
 namespace orvbsp {
-
-namespace {
-
-uint32_t triangleNum(const BSPNode* pNode) {
-    uint32_t n = 0;
-    BSPTree::WalkNode(pNode, ORV::Vec3(0.0f), [&](const Triangle&) { ++n; });
-    return n;
-}
-
-}  // namespace
 
 Figures Measure(BSPTree& tree, const std::vector<Triangle>& list, float splitWeight,
                 float balanceWeight) {
@@ -52,8 +44,8 @@ Figures Measure(BSPTree& tree, const std::vector<Triangle>& list, float splitWei
     f.cut = f.trianglesIn - inputDegenerate - whole;
     f.meanLeafDepth = f.leaves ? double(leafDepthSum) / double(f.leaves) : 0.0;
     if (tree.Root() != nullptr) {
-        f.rootFront = triangleNum(tree.Root()->mpFront);
-        f.rootBack = triangleNum(tree.Root()->mpBack);
+        f.rootFront = static_cast<uint32_t>(explore::SubtreeTriangles(tree.Root()->mpFront));
+        f.rootBack = static_cast<uint32_t>(explore::SubtreeTriangles(tree.Root()->mpBack));
     }
     return f;
 }

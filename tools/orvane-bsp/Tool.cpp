@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -22,15 +23,29 @@ void Fail(const std::string& path, const std::string& what) { throw Error(path +
 
 namespace {
 
-// Reads one finite number that fills the whole text.
-bool parseNumber(const std::string& text, double* pOut) {
+// Reads one number that fills the whole text, in any form strtod takes;
+// errno tells whether it overflowed.
+bool readNumber(const std::string& text, double* pOut) {
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
     char* pEnd = nullptr;
     errno = 0;
-    double v = std::strtod(text.c_str(), &pEnd);
-    if (pEnd != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v)) return false;
+    *pOut = std::strtod(text.c_str(), &pEnd);
+    return pEnd == text.c_str() + text.size();
+}
+
+// Reads one finite number that fills the whole text.
+bool parseNumber(const std::string& text, double* pOut) {
+    double v = 0.0;
+    if (!readNumber(text, &v) || errno == ERANGE || !std::isfinite(v)) return false;
     *pOut = v;
     return true;
+}
+
+// A double as a float, the infinity of its sign beyond float range (where
+// the plain conversion is undefined).
+float toFloat(double v) {
+    if (std::fabs(v) > double(FLT_MAX)) return v > 0.0 ? HUGE_VALF : -HUGE_VALF;
+    return float(v);
 }
 
 std::vector<std::string> splitAt(const std::string& text, char sep) {
@@ -73,6 +88,18 @@ std::string sMeshPath;
 
 }  // namespace
 
+bool ParseFloat(const std::string& text, float* pOut) {
+    double v = 0.0;
+    if (!readNumber(text, &v)) return false;
+    *pOut = toFloat(v);
+    return true;
+}
+
+void CheckWeights(const std::vector<float>& weights) {
+    for (float w : weights)
+        if (!std::isfinite(w)) throw Error("the weights must be finite numbers");
+}
+
 bool ParseVec3(const std::string& text, ORV::Vec3* pOut) {
     std::vector<std::string> parts = splitAt(text, ',');
     double v[3];
@@ -112,7 +139,7 @@ bool ParseRange(const std::string& text, std::vector<float>* pValues, size_t max
     const double steps = std::floor((b - a) / step + 1e-6);
     if (!(steps < double(maxNum))) return false;
     pValues->clear();
-    for (size_t i = 0; i <= size_t(steps); ++i) pValues->push_back(float(a + double(i) * step));
+    for (size_t i = 0; i <= size_t(steps); ++i) pValues->push_back(toFloat(a + double(i) * step));
     return true;
 }
 
@@ -150,14 +177,18 @@ void WriteFile(const std::string& path, const std::string& text) {
         Fail(path, std::string("cannot be written: ") + std::strerror(err ? err : EIO));
 }
 
+const char* const kMeshHelp =
+    "mesh file: Orvane's mesh text (.txt), or any format Assimp reads (OBJ, PLY, STL, glTF, "
+    "IFC, ...), converted in memory as the demo converts it";
+
 std::vector<Triangle> LoadTriangles(const std::string& path) {
     CheckReadable(path);
     sMeshPath = path;
     ORV::Mesh* pMesh = nullptr;
-    reportsAsError(path + ": not a valid mesh file",
-                   [&] { pMesh = ORV::Mesh::Load(path.c_str(), true); });
-    if (pMesh == nullptr)
-        Fail(path, "holds no mesh (a Mesh block with Position and Face_Position sections)");
+    std::string why;
+    // The tool names the file after a report itself (reportsAsError).
+    reportsAsError(path + ": not a valid mesh file", [&] { pMesh = meshimport::Read(path, &why); });
+    if (pMesh == nullptr) Fail(path, why);
 
     // Each record is tagged with its mesh triangle's number, from 1.
     std::vector<Triangle> list = MeshTriangles(*pMesh);

@@ -36,13 +36,20 @@ void AddRender(CLI::App& app, int* pStatus);
 void AddCheck(CLI::App& app, int* pStatus);
 void AddDot(CLI::App& app, int* pStatus);
 
+// One number that fills the whole text, as a float: a number beyond float
+// range becomes the infinity of its sign (CheckWeights refuses it).
+bool ParseFloat(const std::string& text, float* pOut);
+// Throws Error("the weights must be finite numbers") unless every weight is.
+void CheckWeights(const std::vector<float>& weights);
+
 // "X,Y,Z" with three finite numbers.
 bool ParseVec3(const std::string& text, ORV::Vec3* pOut);
 // "WxH" with 1 <= W, H <= maxSide.
 bool ParseSize(const std::string& text, int* pWidth, int* pHeight, int maxSide = 8192);
 // "A:B:STEP" with finite numbers, A <= B and STEP > 0: the values A, A + STEP,
 // ... up to B (B itself when it lies on the grid, within a millionth of a
-// step), at most maxNum of them.
+// step), at most maxNum of them; values beyond float range come out
+// infinite, as ParseFloat gives them.
 bool ParseRange(const std::string& text, std::vector<float>* pValues, size_t maxNum = 10000);
 
 // The shortest decimal text that reads back as the same float ("1.1", not
@@ -79,13 +86,18 @@ std::string CandidatesNote();
 void BuildTree(BSPTree& tree, const std::vector<Triangle>& list,
                BSPBuildSettings settings = BSPBuildSettings());
 
-// Reads a mesh file as the demo does (deindexed) and returns its triangles
-// by the demo's rule: corner colours from the mesh's colours, or from the
-// corner's position (x, y, z, 0) when it has none. Each triangle's mTag is 1
-// plus its index in the mesh, so whole triangles can be told from the
-// pieces that cutting makes (their mTag is 0). Throws Error naming the file
-// when it is missing, unreadable or holds no mesh, and when the mesh
-// reader's report on a malformed file has been printed on standard output.
+// What a MESH argument may be: any file `orvane MESH` opens.
+extern const char* const kMeshHelp;
+
+// Reads a mesh file as `orvane MESH` does (meshimport's import, deindexed):
+// Orvane's mesh text, or any format Assimp reads converted in memory. Returns
+// its triangles by the demo's rule: corner colours from the mesh's colours,
+// or from the corner's position (x, y, z, 0) when it has none. Each
+// triangle's mTag is 1 plus its index in the mesh, so whole triangles can be
+// told from the pieces that cutting makes (their mTag is 0). Throws Error
+// naming the file when it is missing, unreadable or holds no mesh, and when
+// the mesh reader's report on a malformed file has been printed on standard
+// output.
 std::vector<Triangle> LoadTriangles(const std::string& path);
 
 // The figures of one tree.

@@ -83,7 +83,7 @@ void AddCheck(CLI::App& app, int* pStatus) {
         "fills once in the tree's order with the depth test off and once in mesh order with the "
         "depth buffer, and counts the pixels that agree (each channel within 2). Exit status 1 "
         "when any view is below 99.5%.");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("--views", sOpt.views, "number of viewpoints")
         ->check(CLI::Range(size_t(1), size_t(1000)))
         ->capture_default_str();

@@ -54,7 +54,7 @@ void AddDot(CLI::App& app, int* pStatus) {
     pCmd->footer(
         "Each node shows its plane (a b c d of ax + by + cz + d = 0), its triangle count and its "
         "depth; edges are labelled front and back.");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("OUT", sOpt.out, "Graphviz file to write")->required();
     AddCandidatesOption(pCmd);
     pCmd->callback([pStatus] {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -29,6 +30,11 @@ int main(int argc, char** argv) {
     } catch (const orvbsp::Error& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "orvane-bsp: error: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        // A scene that expands, or a tree that grows, past the heap.
+        std::fflush(stdout);
+        std::fprintf(stderr, "orvane-bsp: error: out of memory\n");
         return 1;
     }
     std::fflush(stdout);

@@ -19,6 +19,7 @@ struct RenderOptions {
     std::string target;
     std::string size = "800x600";
     std::string order = "tree";
+    std::string draw = "immediate";
 };
 
 void render(const RenderOptions& opt) {
@@ -26,6 +27,8 @@ void render(const RenderOptions& opt) {
     ParseSize(opt.size, &width, &height);
     Order order = Order::Tree;
     ParseOrder(opt.order, &order);
+    DrawPath path = DrawPath::Immediate;
+    ParseDrawPath(opt.draw, &path);
     CheckWritable(opt.out);
     std::vector<Triangle> list = LoadTriangles(opt.mesh);
     BSPTree tree;
@@ -45,7 +48,7 @@ void render(const RenderOptions& opt) {
     if (!gl.Ok()) throw Error("no offscreen OpenGL context: " + gl.Error());
     BeginFrame(width, height);
     ApplyLookAt(view);
-    const size_t drawn = DrawDemo(tree, list, order, view.eye);
+    const size_t drawn = DrawDemo(tree, list, order, view.eye, path);
     WritePng(opt.out, gl.ReadPixels(), width, height);
     std::printf("%s: %dx%d, %zu triangles in %s order, eye (%g, %g, %g), target (%g, %g, %g)\n",
                 opt.out.c_str(), width, height, drawn, OrderName(order), double(view.eye.x),
@@ -63,7 +66,7 @@ void AddRender(CLI::App& app, int* pStatus) {
         "The demo's drawing: 60 degree vertical projection, near 0.01, far 10000, back faces "
         "culled, depth test off, each triangle filled flat in its first corner's colour then "
         "outlined in black. Needs no display (EGL on Mesa's surfaceless platform).");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("OUT", sOpt.out, "PNG file to write")->required();
     pCmd->add_option("--eye", sOpt.eye,
                      "eye position (default: in front of the mesh along +z, far enough to see it "
@@ -76,6 +79,11 @@ void AddRender(CLI::App& app, int* pStatus) {
                      "painting order: the tree's back-to-front walk, that walk reversed, or the "
                      "mesh's order with the depth buffer")
         ->check(OrderText(true))
+        ->capture_default_str();
+    pCmd->add_option("--draw", sOpt.draw,
+                     "the demo's drawing of the tree's orders: one triangle at a time, or batched "
+                     "into one draw call (outlines painted by the fills' shader)")
+        ->check(DrawPathText())
         ->capture_default_str();
     AddCandidatesOption(pCmd);
     pCmd->callback([pStatus] {

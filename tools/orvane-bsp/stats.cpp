@@ -1,4 +1,5 @@
 // stats.cpp - orvane-bsp stats: build the tree of a mesh and print its figures.
+#include "Cli.h"
 #include "Tool.h"
 
 #include <CLI/CLI.hpp>
@@ -16,8 +17,8 @@ namespace {
 
 struct StatsOptions {
     std::string mesh;
-    float splitWeight = 0.0f;
-    float balanceWeight = 0.0f;
+    std::string splitWeight;  // numbers as ParseFloat reads them
+    std::string balanceWeight;
     bool json = false;
 };
 
@@ -76,28 +77,34 @@ void printJson(const std::string& mesh, const Figures& f, long peakKiB) {
 
 void AddStats(CLI::App& app, int* pStatus) {
     static StatsOptions sOpt;
-    sOpt.splitWeight = START_SPLIT_WEIGHT;
-    sOpt.balanceWeight = START_BALANCE_WEIGHT;
+    sOpt.splitWeight = ShortFloat(START_SPLIT_WEIGHT);
+    sOpt.balanceWeight = ShortFloat(START_BALANCE_WEIGHT);
     CLI::App* pCmd = app.add_subcommand("stats", "build the tree of a mesh and print its figures");
     pCmd->footer(
         "Figures: triangles in, left out as degenerate (no plane), stored after cutting, input "
         "triangles cut and the pieces made of them, nodes, leaves, maximum and mean leaf depth, "
         "the triangles in the root's front and back subtrees, build time and the process's peak "
         "memory.");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("--split-weight", sOpt.splitWeight,
                      "weight of the number of triangles a plane cuts")
+        ->check(NumberText())
+        ->type_name("FLOAT")
         ->capture_default_str();
     pCmd->add_option("--balance-weight", sOpt.balanceWeight, "weight of the larger side of a plane")
+        ->check(NumberText())
+        ->type_name("FLOAT")
         ->capture_default_str();
     AddCandidatesOption(pCmd);
     pCmd->add_flag("--json", sOpt.json, "print the figures as one JSON object");
     pCmd->callback([pStatus] {
-        if (!std::isfinite(sOpt.splitWeight) || !std::isfinite(sOpt.balanceWeight))
-            throw Error("the weights must be finite numbers");
+        float split = 0.0f, balance = 0.0f;
+        ParseFloat(sOpt.splitWeight, &split);
+        ParseFloat(sOpt.balanceWeight, &balance);
+        CheckWeights({split, balance});
         std::vector<Triangle> list = LoadTriangles(sOpt.mesh);
         BSPTree tree;
-        Figures f = Measure(tree, list, sOpt.splitWeight, sOpt.balanceWeight);
+        Figures f = Measure(tree, list, split, balance);
         const long peakKiB = peakMemoryKiB();
         if (sOpt.json) printJson(sOpt.mesh, f, peakKiB);
         else printText(sOpt.mesh, f, peakKiB);

@@ -121,6 +121,8 @@ void sweep(const SweepOptions& opt) {
     std::vector<float> splits, balances;
     ParseRange(opt.split, &splits);
     ParseRange(opt.balance, &balances);
+    CheckWeights(splits);
+    CheckWeights(balances);
     const size_t total = splits.size() * balances.size();
     if (total > 100000)
         throw Error("the grid has " + std::to_string(total) + " points, more than 100000");
@@ -157,7 +159,7 @@ void AddSweep(CLI::App& app, int* pStatus) {
         "progress bar on the terminal. --plot draws pieces after cutting and tree depth against "
         "the weights (maps when both vary, curves when one does), the demo's starting weights "
         "marked.");
-    pCmd->add_option("MESH", sOpt.mesh, "mesh file in Orvane's text format")->required();
+    pCmd->add_option("MESH", sOpt.mesh, kMeshHelp)->required();
     pCmd->add_option("--split", sOpt.split, "split weights from A to B in steps of STEP")
         ->check(RangeText())
         ->required();

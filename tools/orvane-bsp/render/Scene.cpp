@@ -2,6 +2,7 @@
 // oracle's pixel comparison.
 #include "render/Scene.h"
 
+#include "BSPBatch.h"
 #include "BSPDraw.h"
 #include "DemoView.h"
 
@@ -15,32 +16,39 @@ namespace orvbsp {
 namespace {
 
 size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
-            bool outline) {
+            bool outline, DrawPath path) {
+    // Made and freed in this context: a batch's GL objects belong to one.
+    TriangleBatch batch;
+    PathPainter painter(path, &batch);
     switch (order) {
     case Order::Tree: {
         const uint32_t flags = tree.Flags();
         if (outline) tree.SetFlags(BSPTree::FLAG_OUTLINE);
         else tree.ClearFlags(BSPTree::FLAG_OUTLINE);
-        tree.Draw(eye);
+        painter.DrawTree(tree, eye);
         tree.ClearFlags(~0u);
         tree.SetFlags(flags);
         return size_t(tree.DrawNum());
     }
     case Order::Reversed: {
         size_t drawn = 0;
+        painter.Begin();
         tree.Walk(
             eye,
             [&](const Triangle& tri) {
-                DrawTriangle(tri, outline);
+                painter.Paint(tri, tri.mClr[0], outline);
                 ++drawn;
             },
             WalkOrder::FrontToBack);
+        painter.Finish();
         return drawn;
     }
     case Order::DepthBuffer:
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LEQUAL);
-        // Fills sit a little deeper so that each outline wins over its own fill.
+        // Fills sit a little deeper so that each outline wins over its own
+        // fill; the outlines are lines, so this order is always drawn per
+        // triangle.
         if (outline) {
             glEnable(GL_POLYGON_OFFSET_FILL);
             glPolygonOffset(1.0f, 1.0f);
@@ -101,15 +109,15 @@ void ApplyLookAt(const LookAt& view) {
               view.up.x, view.up.y, view.up.z);
 }
 
-size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
-                const ORV::Vec3& eye) {
-    return draw(tree, list, order, eye, true);
+size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
+                DrawPath path) {
+    return draw(tree, list, order, eye, true, path);
 }
 
 size_t DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
                  const ORV::Vec3& eye) {
     glShadeModel(GL_FLAT);
-    const size_t drawn = draw(tree, list, order, eye, false);
+    const size_t drawn = draw(tree, list, order, eye, false, DrawPath::Immediate);
     glShadeModel(GL_SMOOTH);
     return drawn;
 }

@@ -9,6 +9,7 @@
 #define ORVBSP_SCENE_H
 
 #include "BSPTree.h"
+#include "DrawPath.h"
 
 #include <cstdint>
 #include <string>
@@ -46,12 +47,12 @@ void BeginFrame(int width, int height);
 // Multiplies the view onto the current matrix (gluLookAt).
 void ApplyLookAt(const LookAt& view);
 
-// Draws as the demo does (DrawTriangle): each triangle filled flat in its
-// corner 0 colour, then outlined in black. Tree uses the tree's own Draw;
-// list is the mesh's triangle list, used by DepthBuffer. Returns the number
-// of triangles drawn.
-size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order,
-                const ORV::Vec3& eye);
+// Draws as the demo does: each triangle filled flat in its corner 0 colour,
+// then outlined in black, by path (DrawPath.h) for the tree's orders;
+// DepthBuffer draws list per triangle with the depth test. Returns the
+// number of triangles drawn.
+size_t DrawDemo(BSPTree& tree, const std::vector<Triangle>& list, Order order, const ORV::Vec3& eye,
+                DrawPath path = DrawPath::Immediate);
 // The oracle's pass: flat fills only (glShadeModel(GL_FLAT)), no outlines.
 size_t DrawFills(BSPTree& tree, const std::vector<Triangle>& list, Order order,
                  const ORV::Vec3& eye);
