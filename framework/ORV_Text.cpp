@@ -1,47 +1,23 @@
-// ORV_Text.cpp - the glyph atlas (FreeType) and the overlay's drawing.
+// ORV_Text.cpp - the glyph atlas and the overlay's drawing; the glyphs come
+// from the platform (ORV_TextFont.h).
 #include "ORV_Text.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include "ORV_TextFont.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <memory>
 
 namespace ORV {
 
 namespace {
 
-// Where Debian, Fedora and Arch put DejaVu Sans Mono.
-const char* const kFontPlaces[] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf",
-    "/usr/share/fonts/dejavu-sans-mono-fonts/DejaVuSansMono.ttf",
-    "/usr/share/fonts/dejavu/DejaVuSansMono.ttf",
-    "/usr/share/fonts/TTF/DejaVuSansMono.ttf",
-};
-
 const int kAtlasWidth = 256;
 const float kBoxAlpha = 0.6f;
-
-// FreeType's 26.6 fixed point to whole pixels, rounded up.
-int pixelsUp(FT_Pos v) { return static_cast<int>((v + 63) >> 6); }
 
 int nextPowerOfTwo(int n) {
     int p = 1;
     while (p < n) p *= 2;
     return p;
 }
-
-// FreeType's library and face, released on every path out of Create.
-struct FontFace {
-    FT_Library library = nullptr;
-    FT_Face face = nullptr;
-    ~FontFace() {
-        if (face) FT_Done_Face(face);
-        if (library) FT_Done_FreeType(library);
-    }
-};
 
 Text* spText = nullptr;
 bool sTextTried = false;
@@ -64,54 +40,28 @@ void Text::Destroy() {
     sTextTried = false;
 }
 
-std::string Text::FindFont(std::string* pWhy) {
-    const char* pChosen = getenv("ORV_FONT");
-    if (pChosen != nullptr) {
-        if (access(pChosen, R_OK) == 0) return pChosen;
-        *pWhy = std::string("the font ORV_FONT names, '") + pChosen + "', cannot be read";
-        return "";
-    }
-    for (const char* pPlace : kFontPlaces)
-        if (access(pPlace, R_OK) == 0) return pPlace;
-    *pWhy = std::string("no font found (looked for ") + kFontPlaces[0] +
-            " and in other usual places; install fonts-dejavu-core, or name a font file in "
-            "ORV_FONT)";
-    return "";
-}
+std::string Text::FindFont(std::string* pWhy) { return TextFont::Find(pWhy); }
 
 Text* Text::Create(const std::string& fontFile, int pixelHeight, std::string* pWhy) {
-    FontFace font;
-    if (FT_Init_FreeType(&font.library) != 0) {
-        *pWhy = "FreeType cannot start";
+    TextFont::Glyphs font;
+    if (!TextFont::Rasterise(fontFile, pixelHeight, FIRST_CHAR, LAST_CHAR, &font, pWhy))
         return nullptr;
-    }
-    if (FT_New_Face(font.library, fontFile.c_str(), 0, &font.face) != 0 ||
-        FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(pixelHeight)) != 0) {
-        *pWhy = "FreeType cannot read the font '" + fontFile + "'";
-        return nullptr;
-    }
     std::unique_ptr<Text> pText(new Text);
-    pText->mLineHeight = pixelsUp(font.face->size->metrics.height);
-    pText->mAscender = pixelsUp(font.face->size->metrics.ascender);
+    pText->mLineHeight = font.lineHeight;
+    pText->mAscender = font.ascender;
 
     // Glyphs side by side in rows as high as the tallest, one texel apart so
     // that no quad picks up its neighbour's edge.
     std::vector<uint8_t> atlas;
     int penX = 1, rowY = 1, rowHeight = 0;
     for (char c = FIRST_CHAR; c <= LAST_CHAR; ++c) {
-        if (FT_Load_Char(font.face, static_cast<FT_ULong>(c), FT_LOAD_RENDER) != 0) {
-            *pWhy =
-                "FreeType cannot draw '" + std::string(1, c) + "' of the font '" + fontFile + "'";
-            return nullptr;
-        }
-        const FT_GlyphSlot slot = font.face->glyph;
-        const FT_Bitmap& bitmap = slot->bitmap;
+        const TextFont::Glyph& bitmap = font.glyph[static_cast<size_t>(c - FIRST_CHAR)];
         Glyph& g = pText->mGlyph[c - FIRST_CHAR];
-        g.width = static_cast<int>(bitmap.width);
-        g.height = static_cast<int>(bitmap.rows);
-        g.left = slot->bitmap_left;
-        g.top = slot->bitmap_top;
-        g.advance = pixelsUp(slot->advance.x);
+        g.width = bitmap.width;
+        g.height = bitmap.height;
+        g.left = bitmap.left;
+        g.top = bitmap.top;
+        g.advance = bitmap.advance;
         if (penX + g.width + 1 > kAtlasWidth) {
             penX = 1;
             rowY += rowHeight + 1;
@@ -125,7 +75,7 @@ Text* Text::Create(const std::string& fontFile, int pixelHeight, std::string* pW
         for (int row = 0; row < g.height; ++row)
             for (int col = 0; col < g.width; ++col)
                 atlas[static_cast<size_t>((g.atlasY + row) * kAtlasWidth + g.atlasX + col)] =
-                    bitmap.buffer[row * bitmap.pitch + col];
+                    bitmap.coverage[static_cast<size_t>(row * g.width + col)];
     }
     pText->mAtlasWidth = kAtlasWidth;
     pText->mAtlasHeight = nextPowerOfTwo(static_cast<int>(atlas.size() / kAtlasWidth));

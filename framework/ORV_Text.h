@@ -1,7 +1,8 @@
 // ORV_Text.h - lines of text drawn over the picture, in window pixels.
 //
-// The printable ASCII glyphs of a font file are rasterised once by FreeType
-// into one alpha texture; a string is drawn as one textured quad per glyph,
+// The printable ASCII glyphs of a font are rasterised once (by FreeType from
+// a font file on the desktop, by the page's canvas on the web) into one
+// alpha texture; a string is drawn as one textured quad per glyph,
 // in its own orthographic projection over the current viewport, after a
 // translucent dark box that keeps it readable over any picture. Drawing
 // needs OpenGL 2.0's fixed-function pipeline only, turns the depth test off
@@ -37,12 +38,13 @@ public:
     // The font file: the one named by the environment variable ORV_FONT when
     // it is set, otherwise the first existing file among a few standard
     // places of DejaVu Sans Mono (Debian's fonts-dejavu-core). Empty, with
-    // *pWhy, when there is none.
+    // *pWhy, when there is none. On the web: the font family the page has
+    // loaded (DejaVu Sans Mono, served with the page).
     static std::string FindFont(std::string* pWhy);
 
     // Rasterises the font file's glyphs at pixelHeight into a new texture (a
     // current GL context needed; the bound texture and pixel-store state are
-    // kept). Null, with *pWhy naming the file, when FreeType cannot read it.
+    // kept). Null, with *pWhy naming the file, when it cannot be read.
     // The caller deletes the result while the context exists.
     static Text* Create(const std::string& fontFile, int pixelHeight, std::string* pWhy);
     ~Text();

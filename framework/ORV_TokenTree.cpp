@@ -239,7 +239,8 @@ TokenTree* TokenTree::Load(const char* pFilename) {
         fileLen = ftell(pFile.get());
     if (fileLen < 0) return nullptr;
     fseek(pFile.get(), 0, SEEK_SET);
-    ORV_ASSERT_MESG(fileLen <= static_cast<long>(MAX_FILE_SIZE),
+    // In 64 bits: a 32-bit long cannot hold MAX_FILE_SIZE (2^31).
+    ORV_ASSERT_MESG(static_cast<uint64_t>(fileLen) <= MAX_FILE_SIZE,
                     "'%s' is too large (%ld bytes, more than %u)!!", pFilename, fileLen,
                     MAX_FILE_SIZE);
 

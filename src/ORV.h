@@ -387,10 +387,19 @@ public:
     // The platform window; null before InitWindow.
     GLFWwindow* Window() const { return mpWindow; }
 
+    // Whether GL's immediate mode and polygon modes (glBegin, glPolygonMode)
+    // are there to draw with: true on the desktop; false on the web, whose
+    // WebGL has neither (its emulation of immediate mode is partial).
+    static bool HasImmediateMode();
+
 private:
     System();
     ~System();
     System(const System&) = delete;
+    // InitWindow's first steps on every platform: the size and instance
+    // kept, the title copied ("NONAME" for null), a previous window closed,
+    // not running.
+    void keepTitle(void* hInstance, const char* pTitle, uint32_t width, uint32_t height);
     System& operator=(const System&) = delete;
 
 public:

@@ -54,21 +54,11 @@ const size_t kKeyMapNum = sizeof(kKeyMap) / sizeof(kKeyMap[0]);
 #undef KEY
 #undef BUTTON
 
-// GLFW's state is per window and as of the last event poll; without a window
-// no key is down.
-static bool glfwProbe(const KeyMapping& key) {
-    GLFWwindow* pWindow = spSystem ? spSystem->mpWindow : nullptr;
-    if (pWindow == nullptr) return false;
-    int state = key.mouseButton ? glfwGetMouseButton(pWindow, key.glfwCode)
-                                : glfwGetKey(pWindow, key.glfwCode);
-    return state == GLFW_PRESS;
-}
-
-static KeyProbe sKeyProbe = glfwProbe;
+static KeyProbe sKeyProbe = WindowKeyProbe;
 
 KeyProbe SetKeyProbe(KeyProbe probe) {
     KeyProbe previous = sKeyProbe;
-    sKeyProbe = probe ? probe : glfwProbe;
+    sKeyProbe = probe ? probe : WindowKeyProbe;
     return previous;
 }
 

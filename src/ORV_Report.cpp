@@ -1,9 +1,7 @@
 // ORV_Report.cpp - the out-of-line half of the failure reports: the function
-// name, the program's handler, the key wait and the exit.
-#include "ORV.h"
-
-#include <termios.h>
-#include <unistd.h>
+// name and the program's handler. How a report ends is the platform's
+// (Platform::EndAfterReport).
+#include "ORV_Platform.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -87,26 +85,6 @@ const char* FuncName(const char* pPretty) {
     return sName;
 }
 
-// Waits for one key, without echo, but only when a person can press one: a
-// report from a pipe, a test or CI ends at once, and so does one from a job
-// in the background, which the terminal would stop (SIGTTOU) for changing its
-// mode instead of letting it end.
-static void waitKey() {
-    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return;
-    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
-    termios saved;
-    if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
-    termios raw = saved;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    char c;
-    ssize_t got = read(STDIN_FILENO, &c, 1);
-    (void)got;
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-}
-
 static std::atomic<Handler> sHandler{nullptr};
 
 Handler SetHandler(Handler handler) { return sHandler.exchange(handler); }
@@ -114,8 +92,7 @@ Handler SetHandler(Handler handler) { return sHandler.exchange(handler); }
 void End() {
     fflush(stdout);
     if (Handler handler = sHandler.load()) handler();
-    waitKey();
-    exit(1);
+    Platform::EndAfterReport();
 }
 
 void StdAssertFail(const char* pExpr, const char* pFile, int line, const char* pFunc) {

@@ -1,7 +1,9 @@
-// main.cpp - the entry point: start-up, the frame loop and shutdown. All that
-// the user sees is done by the game state's hooks (GameState.h).
+// main.cpp - the entry point: start-up, the frame loop's pass and shutdown,
+// on every platform (the platform runs the loop: Platform::RunLoop). All
+// that the user sees is done by the game state's hooks (GameState.h).
 #include "GameState.h"
 #include "ORV.h"
+#include "ORV_Platform.h"
 
 #include <GL/glew.h>
 
@@ -12,6 +14,28 @@ static const uint8_t kKeyEscape = 27;
 
 static ORV::System* spSystem = nullptr;
 static ORV::Input* spInput = nullptr;
+
+// One pass of the frame loop; false once the loop is to end: the window was
+// closed, or Escape went down in this frame, which is tested after the whole
+// frame so that the frame it went down in is shown.
+static bool runFrame() {
+    if (!spSystem->IsRunning()) return false;
+    spSystem->BeginFrame();
+    spInput->Update();
+    gpGameStateUpdate();
+    gpGameStateDraw();
+    spSystem->EndFrame();
+    return !spInput->KeyTriggered(kKeyEscape);
+}
+
+static int shutDown() {
+    printf("\n");  // ends the status line
+    gpGameStateFree();
+    gpGameStateUnload();
+    ORV::System::Destroy();
+    ORV::Input::Destroy();
+    return 0;
+}
 
 // A game state that takes no arguments leaves this default in place.
 __attribute__((weak)) int gameStateCommandLine(int, char**) { return -1; }
@@ -35,21 +59,5 @@ int main(int argc, char** argv) {
                gpGameStateFree && gpGameStateUnload);
     gpGameStateLoad();
     gpGameStateInit();
-
-    while (spSystem->IsRunning()) {
-        spSystem->BeginFrame();
-        spInput->Update();
-        gpGameStateUpdate();
-        gpGameStateDraw();
-        spSystem->EndFrame();
-        // Tested after the whole frame: the frame Escape went down in is shown.
-        if (spInput->KeyTriggered(kKeyEscape)) break;
-    }
-
-    printf("\n");  // ends the status line
-    gpGameStateFree();
-    gpGameStateUnload();
-    ORV::System::Destroy();
-    ORV::Input::Destroy();
-    return 0;
+    return ORV::Platform::RunLoop(runFrame, shutDown);
 }

@@ -42,65 +42,28 @@ static_assert(sizeof(Plane) == 4 * sizeof(float), "planes are compared as four f
 namespace {
 
 // The kernel template (BSPSearchKernel.inl) compiled for the baseline
-// processor at every width, and again for the vector extensions that the
-// wider widths need. (A template helper compiled for the baseline and only
-// inlined into a function for an extension loses its vector comparisons in
-// GCC, so each instance is compiled whole for its target.)
+// processor at every width; the platform's file compiles it again for the
+// vector extensions that the wider widths need (NativeKernel).
 namespace baseline {
 #include "BSPSearchKernel.inl"
 }  // namespace baseline
-
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
-namespace avx2 {
-#include "BSPSearchKernel.inl"
-}  // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
-
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f")
-#endif
-namespace avx512 {
-#include "BSPSearchKernel.inl"
-}  // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
 
 const Kernel sKernel4 = {baseline::Count<4>, baseline::Derive<4>, baseline::CountGroups<4>,
                          baseline::BoxSides};
 const Kernel sKernel8 = {baseline::Count<8>, baseline::Derive<8>, baseline::CountGroups<8>,
                          baseline::BoxSides};
-const Kernel sKernel8Avx2 = {avx2::Count<8>, avx2::Derive<8>, avx2::CountGroups<8>, avx2::BoxSides};
 const Kernel sKernel16 = {baseline::Count<16>, baseline::Derive<16>, baseline::CountGroups<16>,
                           baseline::BoxSides};
-const Kernel sKernel16Avx512 = {avx512::Count<16>, avx512::Derive<16>, avx512::CountGroups<16>,
-                                avx512::BoxSides};
 
 }  // namespace
 
 const Kernel* KernelFor(unsigned width) {
-    __builtin_cpu_init();
-    const bool avx512 = __builtin_cpu_supports("avx512f");
-    const bool avx2 = __builtin_cpu_supports("avx2");
-    if (width == 0) width = avx512 ? 16 : avx2 ? 8 : 4;
+    if (width == 0) width = NativeKernelWidth();
+    if (const Kernel* pNative = NativeKernel(width)) return pNative;
     switch (width) {
     case 4: return &sKernel4;
-    case 8: return avx2 ? &sKernel8Avx2 : &sKernel8;
-    case 16: return avx512 ? &sKernel16Avx512 : &sKernel16;
+    case 8: return &sKernel8;
+    case 16: return &sKernel16;
     default: return nullptr;
     }
 }

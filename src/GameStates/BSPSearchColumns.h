@@ -56,6 +56,13 @@ struct Kernel {
 // a width other than 0, 4, 8 or 16.
 const Kernel* KernelFor(unsigned width);
 
+// The platform's part of KernelFor (BSPSearchKernelsDesktop.cpp, ...Web.cpp):
+// the width this processor's vector extensions favour, and the instance of
+// a width compiled for them when the processor has them (null otherwise:
+// the baseline instance then serves).
+unsigned NativeKernelWidth();
+const Kernel* NativeKernel(unsigned width);
+
 // The float bound of ClassifyTriangle's band: for a float s, s > EPSILON in
 // double exactly when s > bound, and s < -EPSILON exactly when s < -bound.
 inline float BandBound() {

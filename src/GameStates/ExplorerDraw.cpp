@@ -51,7 +51,9 @@ void drawPlane(PathPainter& painter, const BSPNode& node, const Bounds& box) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glColor4f(kPlane.x, kPlane.y, kPlane.z, kPlane.w);
-    glBegin(GL_POLYGON);
+    // A fan from the first corner is the convex polygon GL_POLYGON draws,
+    // and WebGL has fans but no polygons.
+    glBegin(GL_TRIANGLE_FAN);
     for (const ORV::Vec3& p : poly) glVertex3f(p.x, p.y, p.z);
     glEnd();
     glDisable(GL_BLEND);
@@ -82,14 +84,19 @@ void drawLegend(const ORV::Text& text, uint32_t maxDepth, int width, int height,
     glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT);
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    // A colour with every corner: WebGL's emulation of immediate mode reads
+    // the vertices as records of the same fields.
     glBegin(GL_QUADS);
     for (uint32_t b = 0; b < l.bands; ++b) {
         const ORV::Color c = DepthColour(l.BandDepth(b), maxDepth);
-        glColor4f(c.x, c.y, c.z, 1.0f);
-        glVertex2i(l.x0, l.BandTop(b));
-        glVertex2i(l.x0, l.BandTop(b + 1));
-        glVertex2i(l.x1, l.BandTop(b + 1));
-        glVertex2i(l.x1, l.BandTop(b));
+        const int corners[4][2] = {{l.x0, l.BandTop(b)},
+                                   {l.x0, l.BandTop(b + 1)},
+                                   {l.x1, l.BandTop(b + 1)},
+                                   {l.x1, l.BandTop(b)}};
+        for (const auto& corner : corners) {
+            glColor4f(c.x, c.y, c.z, 1.0f);
+            glVertex2i(corner[0], corner[1]);
+        }
     }
     glEnd();
     glPopAttrib();

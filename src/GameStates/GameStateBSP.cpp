@@ -5,7 +5,8 @@
 // only while one of them is on. Everything is drawn one triangle at a time or
 // batched (DrawPath.h): per triangle for the demo's own mesh, batched for a
 // mesh named on the command line, unless --draw says otherwise; key R
-// switches while it runs.
+// switches while it runs. A platform without GL's immediate mode (the web)
+// draws everything batched.
 #include <GL/glew.h>
 
 #include <cmath>
@@ -97,9 +98,11 @@ int gameStateCommandLine(int argc, char** argv) {
     sMeshArg = opt.meshPath;
     BSPTree::sCandidates = opt.candidates;
     // Real meshes are drawn batched unless asked otherwise; the demo's own
-    // mesh keeps drawing one triangle at a time.
-    sDrawPath =
-        opt.drawGiven ? opt.draw : (sMeshArg.empty() ? DrawPath::Immediate : DrawPath::Batched);
+    // mesh keeps drawing one triangle at a time. Where GL has no immediate
+    // mode (a web page), everything is drawn batched.
+    if (!ORV::System::HasImmediateMode()) sDrawPath = DrawPath::Batched;
+    else if (opt.drawGiven) sDrawPath = opt.draw;
+    else sDrawPath = sMeshArg.empty() ? DrawPath::Immediate : DrawPath::Batched;
     return -1;
 }
 
@@ -190,7 +193,7 @@ static void gameStateUpdate() {
         sBalanceWeight += 1.0f;
         rebuildTree();
     }
-    if (pInput->KeyTriggered(kKeyDrawPath))
+    if (pInput->KeyTriggered(kKeyDrawPath) && ORV::System::HasImmediateMode())
         sDrawPath = sDrawPath == DrawPath::Immediate ? DrawPath::Batched : DrawPath::Immediate;
     sExplorer.Update(*pInput, ORV::FrameTime(), sCamera.Eye());
     // Before this frame's draw: the drawn count is the previous frame's.

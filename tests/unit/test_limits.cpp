@@ -133,7 +133,7 @@ TEST(LimitFileSize, MeshFilePastTheLimitIsRefusedBeforeItIsRead) {
     const long long limit = ORV::MAX_FILE_SIZE;
     std::string big = dir.Sparse("big.txt", limit + 1);
     EXPECT_EQ(ReportText([&] { Mesh::Load(big.c_str(), true); }),
-              mesgReport(kTokenTree, "fileLen <= static_cast<long>(MAX_FILE_SIZE)",
+              mesgReport(kTokenTree, "static_cast<uint64_t>(fileLen) <= MAX_FILE_SIZE",
                          "ORV::TokenTree::Load",
                          "'" + big + "' is too large (2147483649 bytes, more than 2147483648)!!"));
 

@@ -1,4 +1,4 @@
-// ThreadPool.cpp - the workers, the handoff of one job at a time, and the
+// ThreadPoolDesktop.cpp - the workers, the handoff of one job at a time, and the
 // pool the builds share.
 #include "ThreadPool.h"
 
