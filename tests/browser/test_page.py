@@ -215,8 +215,9 @@ def status_of(total, drawn, depth):
 
 def check_demo_picture_and_keys(p):
     """The demo's own scene: the desktop's status line, its picture, key 3's
-    rebuilt tree, the painter's order stepped with P and N, a node's plane
-    and the depth colours: each as the desktop draws it."""
+    rebuilt tree, the painter's order stepped with P and N, a node's plane,
+    the depth colours, the sorted order with its wrong pixels and the tree's
+    diagram: each as the desktop draws it."""
     p.open()
     status = p.running()
     drawn, depth = p.facts()
@@ -241,11 +242,15 @@ def check_demo_picture_and_keys(p):
     # P: nothing painted yet; each N paints one more triangle. Compared
     # under the text block, which the page's canvas draws in its own way.
     below = 120
-    # Then P again (the whole order), L (the root's plane over it) and M
-    # (colours by depth, with their legend).
+    # Then P again (the whole order), L (the root's plane over it), M
+    # (colours by depth, with their legend), O (the sorted order), X (its
+    # wrong pixels marked) and G (the tree's diagram).
+    seen = ['--plane', '', '--colours', '1']
     for key, steps in (('p', ['--painter', '0']), ('n', ['--painter', '1']),
                        ('n', ['--painter', '2']), ('p', []), ('l', ['--plane', '']),
-                       ('m', ['--plane', '', '--colours', '1'])):
+                       ('m', seen), ('o', seen + ['--order', '1']),
+                       ('x', seen + ['--order', '1', '--wrong']),
+                       ('g', seen + ['--order', '1', '--wrong', '--diagram', ''])):
         before = p.picture()
         p.hold(key, f'key {key.upper()} to change the picture', lambda: p.picture() != before)
         share = agreeing(p.settled_picture(), p.desktop('--key3', *steps), below)
