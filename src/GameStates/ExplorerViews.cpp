@@ -95,21 +95,7 @@ const ORV::Text* diagramText() {
 
 // ---- Wrong pixels ----
 
-void Explorer::collectFills(const BSPTree& tree, const ORV::Vec3& eye) const {
-    const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
-    const uint32_t maxDepth = tree.Depth();
-    mFills.clear();
-    size_t n = 0;
-    WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
-        if (n++ >= limit) return;
-        const Triangle* pSource = nullptr;
-        mFills.push_back(Fill{step.pTri, fillOf(step, maxDepth, &pSource)});
-    });
-}
-
-void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye,
-                               PathPainter& painter) const {
-    collectFills(tree, eye);
+void Explorer::drawWrongPixels(PathPainter& painter) const {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     const GLsizei w = viewport[2], h = viewport[3];
