@@ -244,12 +244,10 @@ private:
     // the pieces colouring, *ppSource is the triangle it was cut from
     // (outlined instead of the piece), otherwise null.
     ORV::Color fillOf(const PaintStep& step, uint32_t maxDepth, const Triangle** ppSource) const;
-    // The first Shown() triangles of the order (all of them when not
-    // painting) into mFills, with their fills, for the wrong pixels.
-    void collectFills(const BSPTree& tree, const ORV::Vec3& eye) const;
-    // ExplorerViews.cpp: the wrong-pixel picture in place of the scene (its
-    // two pictures painted by painter's path), and the diagram's panel.
-    void drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye, PathPainter& painter) const;
+    // ExplorerViews.cpp: the wrong-pixel picture of mFills in place of the
+    // scene (its two pictures painted by painter's path), and the diagram's
+    // panel.
+    void drawWrongPixels(PathPainter& painter) const;
     void drawDiagram(const ORV::Vec3& eye, int width, int height) const;
 
     const BSPTree* mpTree = nullptr;

@@ -149,18 +149,26 @@ void Explorer::DrawScene(BSPTree& tree, const ORV::Vec3& cameraEye, PathPainter&
     size_t n = 0;
     const Triangle* pLast = nullptr;
     mpPaintedNode = nullptr;
-    if (mWrong) drawWrongPixels(tree, eye, painter);
+    mFills.clear();
     painter.Begin();
     WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
         if (n++ >= limit) return;
         pLast = step.pTri;
         mpPaintedNode = step.pNode;
-        if (mWrong) return;
         const Triangle* pSource = nullptr;
         const ORV::Color fill = fillOf(step, maxDepth, &pSource);
+        // The wrong pixels paint the fills alone, twice, after the walk.
+        if (mWrong) {
+            mFills.push_back(Fill{step.pTri, fill});
+            return;
+        }
         painter.Paint(*step.pTri, fill, outline && pSource == nullptr);
         if (pSource != nullptr) painter.Edges(*pSource, kSourceEdge);
     });
+    if (mWrong) {
+        drawWrongPixels(painter);
+        painter.Begin();  // what follows lies over the marked picture
+    }
     // The count of the tree's whole order, as its own Draw would give: the
     // status line reads the same whatever the explorer shows.
     tree.mDrawNum = int32_t(mOrder == PaintOrder::Tree ? n : SubtreeTriangles(tree.Root()));

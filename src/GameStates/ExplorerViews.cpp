@@ -95,21 +95,7 @@ const ORV::Text* diagramText() {
 
 // ---- Wrong pixels ----
 
-void Explorer::collectFills(const BSPTree& tree, const ORV::Vec3& eye) const {
-    const size_t limit = mPainting ? mPainter.Shown() : ~size_t(0);
-    const uint32_t maxDepth = tree.Depth();
-    mFills.clear();
-    size_t n = 0;
-    WalkPaintOrder(mOrder, tree, *mpInput, eye, mSort, [&](const PaintStep& step) {
-        if (n++ >= limit) return;
-        const Triangle* pSource = nullptr;
-        mFills.push_back(Fill{step.pTri, fillOf(step, maxDepth, &pSource)});
-    });
-}
-
-void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye,
-                               PathPainter& painter) const {
-    collectFills(tree, eye);
+void Explorer::drawWrongPixels(PathPainter& painter) const {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     const GLsizei w = viewport[2], h = viewport[3];
@@ -118,9 +104,11 @@ void Explorer::drawWrongPixels(const BSPTree& tree, const ORV::Vec3& eye,
 
     // The same fills twice: once with the depth buffer deciding, once in
     // the order with the depth test off, as the demo paints. The polygon
-    // mode the per-triangle path leaves in lines is put back here: left to
-    // the frame's own restore, it outlived the frame on Mesa, and the
-    // batched path, which needs filled polygons, then drew only edges.
+    // mode the per-triangle path leaves in lines is put back here: Mesa's
+    // glPopAttrib restores only the groups changed since their push, and a
+    // nested push that leaves a group out forgets the change, so the frame's
+    // own restore kept the lines, and the batched path, which needs filled
+    // polygons, then drew only edges.
     glPushAttrib(GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -48,12 +48,9 @@ size_t draw(BSPTree& tree, const std::vector<Triangle>& list, Order order, const
     case Order::File: {
         DistanceSort sort;
         painter.Begin();
-        if (order == Order::File) {
-            for (const Triangle& tri : list) painter.Paint(tri, tri.mClr[0], outline);
-        } else {
-            for (uint32_t i : sort.Sort(list, eye))
-                painter.Paint(list[i], list[i].mClr[0], outline);
-        }
+        WalkPaintOrder(
+            order == Order::File ? PaintOrder::File : PaintOrder::Sorted, tree, list, eye, sort,
+            [&](const PaintStep& step) { painter.Paint(*step.pTri, step.pTri->mClr[0], outline); });
         painter.Finish();
         return list.size();
     }
